@@ -1,0 +1,25 @@
+#include "app/cli/hex_args.h"
+
+#include "link/hex_text.h"
+
+#include <cstdio>
+
+namespace tarvu::cli {
+
+bool ParseHexArgs(const std::vector<std::string>& words, std::vector<uint8_t>& out) {
+    std::string joined;
+    for (const std::string& word : words) {
+        if (!joined.empty()) {
+            joined += ' ';
+        }
+        joined += word;
+    }
+    std::string error;
+    if (!ParseHexStrict(joined, out, error)) {
+        std::fprintf(stderr, "tarvu-cli: %s\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace tarvu::cli

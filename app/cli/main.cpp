@@ -1,0 +1,20 @@
+// tarvu-cli: the command-line twin of the Tarvu dialog, and engineer's tools beside it.
+
+#include "app/cli/commands.h"
+
+int main(int argc, char** argv) {
+    CLI::App app{
+        "Tarvu command-line client: send link packets to a converter over UDP and trace every "
+        "byte both ways, or use the engineer's tools below."};
+    app.set_version_flag("--version", "tarvu-cli 1.0");
+    int exitCode = 0;
+    tarvu::cli::RegisterFrameCommand(app, exitCode);
+    tarvu::cli::RegisterDescribeCommand(app, exitCode);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        // Help and version exit 0; every parse error is a usage error, exit 2.
+        return app.exit(e) == 0 ? 0 : 2;
+    }
+    return exitCode;
+}

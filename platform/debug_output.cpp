@@ -1,0 +1,48 @@
+#include "platform/debug_output.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+namespace tarvu {
+namespace {
+
+std::mutex& SinkMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+DebugSink& Sink() {
+    static DebugSink sink;
+    return sink;
+}
+
+}  // namespace
+
+void OutputDebugString(std::string_view text) {
+    // The sink is called under the lock so that lines from two threads never interleave.
+    std::lock_guard<std::mutex> lock(SinkMutex());
+    if (Sink()) {
+        Sink()(text);
+    }
+}
+
+DebugSink SetDebugSink(DebugSink sink) {
+    std::lock_guard<std::mutex> lock(SinkMutex());
+    DebugSink previous = std::move(Sink());
+    Sink() = std::move(sink);
+    return previous;
+}
+
+void EnableDebugToStderr(bool enabled) {
+    const char* env = std::getenv("TARVU_DEBUG");
+    if (enabled || (env != nullptr && std::strcmp(env, "1") == 0)) {
+        SetDebugSink([](std::string_view text) {
+            std::fwrite(text.data(), 1, text.size(), stderr);
+            std::fflush(stderr);
+        });
+    }
+}
+
+}  // namespace tarvu
