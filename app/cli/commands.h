@@ -8,5 +8,8 @@ namespace tarvu::cli {
 
 void RegisterFrameCommand(CLI::App& app, int& exitCode);
 void RegisterDescribeCommand(CLI::App& app, int& exitCode);
+void RegisterGostCommand(CLI::App& app, int& exitCode);
+void RegisterRsaCommand(CLI::App& app, int& exitCode);
+void RegisterEchoCommand(CLI::App& app, int& exitCode);
 
 }  // namespace tarvu::cli

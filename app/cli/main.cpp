@@ -10,6 +10,9 @@ int main(int argc, char** argv) {
     int exitCode = 0;
     tarvu::cli::RegisterFrameCommand(app, exitCode);
     tarvu::cli::RegisterDescribeCommand(app, exitCode);
+    tarvu::cli::RegisterGostCommand(app, exitCode);
+    tarvu::cli::RegisterRsaCommand(app, exitCode);
+    tarvu::cli::RegisterEchoCommand(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

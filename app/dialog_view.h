@@ -1,0 +1,39 @@
+#pragma once
+// The dialog's controls as the application logic uses them. The Qt dialog implements this;
+// the command line implements it over its options. Setters are called on the user-interface
+// thread; AppendTraceLine may be called on the worker thread and must only post.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace tarvu {
+
+class DialogView {
+public:
+    virtual ~DialogView() = default;
+
+    // Packet field 1040.
+    virtual std::string PacketText() const = 0;
+    virtual void SetPacketText(const std::string& text) = 0;
+    // IP-address control 2045, first octet first; a blank control reads 0.0.0.0.
+    virtual std::array<uint8_t, 4> IpAddress() const = 0;
+    virtual void SetIpAddress(const std::array<uint8_t, 4>& octets) = 0;
+    // Read-port field 1046 and send-port field 1047.
+    virtual std::string ReadPortText() const = 0;
+    virtual void SetReadPortText(const std::string& text) = 0;
+    virtual std::string SendPortText() const = 0;
+    virtual void SetSendPortText(const std::string& text) = 0;
+    // Substitution switch 1045.
+    virtual bool SubstitutionChecked() const = 0;
+    virtual void SetSubstitutionChecked(bool checked) = 0;
+    // Address list 1035.
+    virtual void ClearAddressList() = 0;
+    virtual void AddAddressLine(const std::string& line) = 0;
+    // Hidden edits 1073 (which = 0) and 1074 (which = 1).
+    virtual void SetStatusText(int which, const std::string& text) = 0;
+    // One finished trace line (with its "\n"), from any thread.
+    virtual void AppendTraceLine(const std::string& line) = 0;
+};
+
+}  // namespace tarvu

@@ -1,0 +1,23 @@
+#include "platform/local_time.h"
+
+#include <chrono>
+#include <ctime>
+
+namespace tarvu {
+
+LocalTime GetLocalTime() {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) % 1000;
+    std::tm tm{};
+    localtime_r(&seconds, &tm);
+    LocalTime t;
+    t.hour = static_cast<uint16_t>(tm.tm_hour);
+    t.minute = static_cast<uint16_t>(tm.tm_min);
+    t.second = static_cast<uint16_t>(tm.tm_sec);
+    t.millisecond = static_cast<uint16_t>(ms.count());
+    return t;
+}
+
+}  // namespace tarvu
