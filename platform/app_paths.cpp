@@ -1,0 +1,46 @@
+#include "platform/app_paths.h"
+
+#include <cstdlib>
+#include <pwd.h>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace tarvu {
+
+std::filesystem::path ExecutableDirectory() {
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec || exe.empty()) {
+        return {};
+    }
+    return exe.parent_path();
+}
+
+bool IsDirectoryWritable(const std::filesystem::path& directory) {
+    std::error_code ec;
+    return !directory.empty() && std::filesystem::is_directory(directory, ec) &&
+           ::access(directory.c_str(), W_OK | X_OK) == 0;
+}
+
+std::filesystem::path UserConfigHome() {
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg != nullptr && xdg[0] == '/') {
+        return xdg;
+    }
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] != '\0') {
+        return std::filesystem::path(home) / ".config";
+    }
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(size > 0 ? static_cast<size_t>(size) : 16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+        found != nullptr && found->pw_dir != nullptr && found->pw_dir[0] != '\0') {
+        return std::filesystem::path(found->pw_dir) / ".config";
+    }
+    return {};
+}
+
+}  // namespace tarvu

@@ -1,0 +1,19 @@
+#pragma once
+// Where the program lives and where a user's configuration goes.
+
+#include <filesystem>
+
+namespace tarvu {
+
+// The directory of the running executable; empty when it cannot be found.
+std::filesystem::path ExecutableDirectory();
+
+// True when the process may create and replace files in `directory` (which must exist).
+bool IsDirectoryWritable(const std::filesystem::path& directory);
+
+// The user's configuration base directory: $XDG_CONFIG_HOME when it is an absolute path,
+// otherwise ~/.config (home from $HOME, else the password database); empty when there is
+// no home directory either.
+std::filesystem::path UserConfigHome();
+
+}  // namespace tarvu
