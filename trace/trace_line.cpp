@@ -1,0 +1,84 @@
+#include "trace/trace_line.h"
+
+#include <cstring>
+#include <string_view>
+
+namespace tarvu {
+namespace {
+
+constexpr std::string_view kContinuationFiller = "                               ...";
+static_assert(kContinuationFiller.size() == kTracePrefixWidth);
+
+// printf's "%0*u": at least `width` digits, more when the value needs them.
+void AppendDecimal(std::string& out, uint32_t value, int width) {
+    char digits[10];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    for (int i = n; i < width; ++i) {
+        out += '0';
+    }
+    while (n > 0) {
+        out += digits[--n];
+    }
+}
+
+void AppendDump(std::string& out, const uint8_t* data, size_t length) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    if (data == nullptr || length == 0) {
+        return;
+    }
+    const size_t start = out.size();
+    out.resize(start + length * 3 - 1, ' ');
+    char* p = out.data() + start;
+    for (size_t i = 0; i < length; ++i) {
+        p[i * 3] = kDigits[data[i] >> 4];
+        p[i * 3 + 1] = kDigits[data[i] & 0x0F];
+    }
+}
+
+}  // namespace
+
+void AppendTraceLine(std::string& out, const TraceBlock& block, const LocalTime& time) {
+    const size_t dumpLength = block.data != nullptr ? block.length : 0;
+    out.reserve(out.size() + kTracePrefixWidth + 5 + dumpLength * 3 + 1);
+    if (block.stage == 0) {
+        AppendDecimal(out, time.hour, 2);
+        out += ':';
+        AppendDecimal(out, time.minute, 2);
+        out += ':';
+        AppendDecimal(out, time.second, 2);
+        out += '.';
+        AppendDecimal(out, time.millisecond, 3);
+        out += ' ';
+        uint8_t octets[4];
+        std::memcpy(octets, &block.address, sizeof octets);
+        for (int i = 0; i < 4; ++i) {
+            if (i != 0) {
+                out += '.';
+            }
+            AppendDecimal(out, octets[i], 3);
+        }
+        out += ':';
+        AppendDecimal(out, block.port, 5);
+    } else {
+        out += kContinuationFiller;
+    }
+    out += block.direction == 0 ? " --> " : " <-- ";
+    AppendDump(out, block.data, dumpLength);
+    out += '\n';
+}
+
+std::string FormatTraceLine(const TraceBlock& block, const LocalTime& time) {
+    std::string line;
+    AppendTraceLine(line, block, time);
+    return line;
+}
+
+std::string FormatTraceLine(const TraceBlock& block) {
+    return FormatTraceLine(block, block.stage == 0 ? GetLocalTime() : LocalTime{});
+}
+
+}  // namespace tarvu

@@ -1,0 +1,35 @@
+#pragma once
+// One trace line per traced block: time stamp, peer address and port, direction arrow and the
+// block as hexadecimal bytes. Continuation lines (frames coded or decoded out of a block) put a
+// filler of the same width in place of time and peer, so every arrow starts in column 35.
+
+#include "platform/local_time.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace tarvu {
+
+// Width of time stamp, blank, address and port: "09:05:03.007 010.000.000.001:10001".
+constexpr size_t kTracePrefixWidth = 34;
+
+struct TraceBlock {
+    const uint8_t* data = nullptr;
+    size_t length = 0;
+    int direction = 0;     // 0 = received (" --> "), anything else = sent (" <-- ")
+    uint32_t address = 0;  // IPv4, network byte order: printed in memory order
+    uint16_t port = 0;
+    int stage = 0;  // 0 = block as sent or received, otherwise a continuation line
+};
+
+// Appends the line, ending in "\n", to `out`. `time` is used only for stage 0. A block of no
+// bytes (or no data) leaves nothing after the arrow.
+void AppendTraceLine(std::string& out, const TraceBlock& block, const LocalTime& time);
+
+std::string FormatTraceLine(const TraceBlock& block, const LocalTime& time);
+
+// Reads the local clock for stage 0 lines.
+std::string FormatTraceLine(const TraceBlock& block);
+
+}  // namespace tarvu

@@ -1,0 +1,52 @@
+#include "trace/trace_log.h"
+
+#include "platform/debug_output.h"
+
+#include <atomic>
+#include <utility>
+
+namespace tarvu {
+namespace {
+
+std::atomic<TraceLog*> installedLog{nullptr};
+
+}  // namespace
+
+TraceLog::TraceLog(TraceBuffer* buffer, LineListener listener, Clock clock)
+    : buffer_(buffer), listener_(std::move(listener)), clock_(std::move(clock)) {
+}
+
+int TraceLog::TraceData(const TraceBlock& block) {
+    const LocalTime time = block.stage == 0 && clock_ ? clock_() : LocalTime{};
+    const std::string line = FormatTraceLine(block, time);
+    OutputDebugString(line);
+    if (buffer_ != nullptr) {
+        buffer_->Append(line);
+    }
+    if (listener_) {
+        listener_(line);
+    }
+    return 1;
+}
+
+void InstallTraceLog(TraceLog* log) {
+    installedLog.store(log, std::memory_order_release);
+}
+
+int TraceData(const LinkChannel* /*channel*/, const uint8_t* data, uint32_t length, int direction,
+              const nsAddress* peer, uint32_t port, int stage) {
+    TraceLog* log = installedLog.load(std::memory_order_acquire);
+    if (log == nullptr) {
+        return 1;
+    }
+    TraceBlock block;
+    block.data = data;
+    block.length = data != nullptr ? length : 0;
+    block.direction = direction;
+    block.address = peer != nullptr ? peer->address : 0;
+    block.port = static_cast<uint16_t>(port & 0xFFFF);
+    block.stage = stage;
+    return log->TraceData(block);
+}
+
+}  // namespace tarvu
