@@ -34,6 +34,8 @@ public:
     virtual void SetStatusText(int which, const std::string& text) = 0;
     // One finished trace line (with its "\n"), from any thread.
     virtual void AppendTraceLine(const std::string& line) = 0;
+    // Hidden combo box 1039 to item 0 and hidden edit 1038 to "0"; views without them ignore it.
+    virtual void ResetHiddenControls() {}
 };
 
 }  // namespace tarvu
