@@ -13,6 +13,8 @@
 
 namespace tarvu {
 
+class LinkPacket;
+
 class LinkChannel {
 public:
     // `transport` outlives the channel. Takes the link parameters from the active engine
@@ -41,8 +43,21 @@ public:
     int SendStep();
     int SendPacket(const uint8_t* data, size_t n);
 
-private:
+    // The state record (link/link_channel_state.h), for the engine's own units and tests.
     struct State;
+    State& Internals() { return *state_; }
+    const State& Internals() const { return *state_; }
+
+private:
+    // Refill of an empty queue by the cycle builder.
+    void RefillQueue();
+    // Encrypted form of a queued packet, sent through SendPacket.
+    int SendEncrypted(const LinkPacket& packet);
+    // Device accounting around the send of an accounted packet.
+    void AccountBeforeSend(const LinkPacket& packet);
+    void AccountAfterSend(uint8_t packetClass, uint32_t deviceAddress);
+    void ReportDeviceLoss(uint32_t deviceAddress);
+
     std::unique_ptr<State> state_;
 };
 
