@@ -1,0 +1,77 @@
+#include "app/settings.h"
+
+#include "platform/app_paths.h"
+#include "platform/profile_file.h"
+
+#include <system_error>
+
+namespace tarvu {
+namespace {
+
+constexpr std::string_view kFileName = "settings.ini";
+constexpr std::string_view kConfigFolder = "tarvu";
+
+}  // namespace
+
+std::filesystem::path ChooseSettingsFile(const SettingsLocation& location) {
+    if (!location.explicitFile.empty()) {
+        std::error_code ec;
+        const std::filesystem::path absolute = std::filesystem::absolute(location.explicitFile, ec);
+        return ec ? location.explicitFile : absolute;
+    }
+    if (location.executableDirectoryWritable || location.configHome.empty()) {
+        return location.executableDirectory / kFileName;
+    }
+    return location.configHome / kConfigFolder / kFileName;
+}
+
+SettingsLocation CurrentSettingsLocation(const std::filesystem::path& explicitFile) {
+    SettingsLocation location;
+    location.explicitFile = explicitFile;
+    if (!explicitFile.empty()) {
+        return location;
+    }
+    location.executableDirectory = ExecutableDirectory();
+    location.executableDirectoryWritable = IsDirectoryWritable(location.executableDirectory);
+    location.configHome = UserConfigHome();
+    return location;
+}
+
+Settings Settings::Locate(const std::filesystem::path& explicitFile) {
+    const SettingsLocation location = CurrentSettingsLocation(explicitFile);
+    std::filesystem::path file = ChooseSettingsFile(location);
+    if (explicitFile.empty() && !location.executableDirectoryWritable) {
+        // A failure shows later as failed writes, which the application tolerates.
+        std::error_code ec;
+        std::filesystem::create_directories(file.parent_path(), ec);
+    }
+    return Settings(std::move(file));
+}
+
+std::string Settings::Read(std::string_view section, std::string_view key) const {
+    return ReadProfileString(file_, section, key);
+}
+
+bool Settings::Write(std::string_view section, std::string_view key, std::string_view value) const {
+    return WriteProfileString(file_, section, key, value);
+}
+
+std::string Settings::ReadWithDefault(std::string_view section, std::string_view key,
+                                      std::string_view defaultValue) const {
+    std::string text = Read(section, key);
+    if (text.empty()) {
+        Write(section, key, defaultValue);
+        text = defaultValue;
+    }
+    return text;
+}
+
+SaveResult Settings::SaveIfChanged(std::string_view section, std::string_view key,
+                                   std::string_view value) const {
+    if (Read(section, key) == value) {
+        return SaveResult::kUnchanged;
+    }
+    return Write(section, key, value) ? SaveResult::kWritten : SaveResult::kFailed;
+}
+
+}  // namespace tarvu

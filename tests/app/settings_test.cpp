@@ -1,0 +1,168 @@
+#include "app/settings.h"
+
+#include "app/settings_keys.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace tarvu {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadBytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "tarvu-settings-XXXXXX").string();
+        std::vector<char> buffer(pattern.begin(), pattern.end());
+        buffer.push_back('\0');
+        ASSERT_NE(::mkdtemp(buffer.data()), nullptr);
+        dir_ = buffer.data();
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+    fs::path dir_;
+};
+
+// The bytes of a text given as code-page 1251 byte values.
+std::string Cp1251(std::initializer_list<int> bytes) {
+    std::string s;
+    for (const int b : bytes) {
+        s.push_back(static_cast<char>(b));
+    }
+    return s;
+}
+
+TEST_F(SettingsTest, FirstStartWritesTheDefaultsInOrder) {
+    const Settings settings(dir_ / "settings.ini");
+    std::vector<std::string> values;
+    for (const SettingDefault& entry : kStartupDefaults) {
+        values.push_back(settings.ReadWithDefault(kSectionUdp, entry.key, entry.value));
+    }
+    EXPECT_EQ(values, (std::vector<std::string>{"нет", "10001", "10001", "", "7E 7F"}));
+
+    const std::string zamena = Cp1251({0xC7, 0xC0, 0xCC, 0xC5, 0xCD, 0xC0});  // ЗАМЕНА
+    const std::string port = Cp1251({0xCF, 0xCE, 0xD0, 0xD2});                // ПОРТ
+    const std::string net = Cp1251({0xED, 0xE5, 0xF2});                       // нет
+    const std::string expected = "[UDP]\r\n" + zamena + " 7E 7F 7D=" + net + "\r\n" + port +
+                                 " IN=10001\r\n" + port + " OUT=10001\r\n" +
+                                 "IP ADDRES=\r\n"
+                                 "PACKETIK=7E 7F\r\n";
+    EXPECT_EQ(ReadBytes(settings.File()), expected);
+
+    // A second start finds the values; only the empty address is written again, in place.
+    for (const SettingDefault& entry : kStartupDefaults) {
+        EXPECT_EQ(settings.ReadWithDefault(kSectionUdp, entry.key, "other"),
+                  entry.value.empty() ? "other" : std::string(entry.value));
+    }
+    EXPECT_EQ(settings.Read(kSectionUdp, kKeyIpAddress), "other");
+}
+
+TEST_F(SettingsTest, WindowsFileLoadsUnchangedAndRewritesTouchOneValue) {
+    const fs::path file = dir_ / "settings.ini";
+    fs::copy_file(fs::path(TARVU_TEST_DATA_DIR) / "windows_settings.ini", file);
+    const std::string original = ReadBytes(file);
+    ASSERT_FALSE(original.empty());
+    const Settings settings(file);
+
+    EXPECT_EQ(settings.ReadWithDefault(kSectionUdp, kKeySubstitution, kValueNo), "да");
+    EXPECT_EQ(settings.ReadWithDefault(kSectionUdp, kKeyReadPort, kDefaultPort), "10002");
+    EXPECT_EQ(settings.ReadWithDefault(kSectionUdp, kKeySendPort, kDefaultPort), "10003");
+    EXPECT_EQ(settings.ReadWithDefault(kSectionUdp, kKeyIpAddress, ""), "192.168.0.10");
+    EXPECT_EQ(settings.ReadWithDefault(kSectionUdp, kKeyPacket, kDefaultPacket), "11 01 00 30 00");
+    EXPECT_EQ(settings.Read(ChannelSection(1), kKeyGostKey).size(), 95u);
+    EXPECT_EQ(settings.Read(kSectionCipher, kKeyRsaGost), "нет");
+    EXPECT_EQ(settings.SaveIfChanged(kSectionUdp, kKeySendPort, "10003"), SaveResult::kUnchanged);
+    EXPECT_EQ(ReadBytes(file), original);
+
+    EXPECT_EQ(settings.SaveIfChanged(kSectionUdp, kKeyReadPort, "10005"), SaveResult::kWritten);
+    std::string expected = original;
+    const size_t at = expected.find("In=10002");
+    ASSERT_NE(at, std::string::npos);
+    expected.replace(at + 3, 5, "10005");
+    EXPECT_EQ(ReadBytes(file), expected);
+
+    // A new key joins the end of its section, before the blank line and the comment.
+    ASSERT_TRUE(settings.Write(kSectionUdp, kKeyMacAddress, "0A 0B"));
+    const std::string macLine = "MAC-" + Cp1251({0xE0, 0xE4, 0xF0, 0xE5, 0xF1}) + "(hex)=0A 0B\r\n";
+    const size_t packet = expected.find("packetik=\"11 01 00 30 00\"\r\n");
+    ASSERT_NE(packet, std::string::npos);
+    expected.insert(packet + 27, macLine);
+    EXPECT_EQ(ReadBytes(file), expected);
+}
+
+TEST_F(SettingsTest, LongPacketReadsBackAsItsFirst259Characters) {
+    const Settings settings(dir_ / "settings.ini");
+    std::string packet;
+    while (packet.size() < 300) {
+        packet += "7E ";
+    }
+    packet.resize(300);
+    ASSERT_TRUE(settings.Write(kSectionUdp, kKeyPacket, packet));
+    EXPECT_EQ(settings.Read(kSectionUdp, kKeyPacket), packet.substr(0, 259));
+    // The cut text differs from the stored one, so saving it again rewrites the key.
+    EXPECT_EQ(settings.SaveIfChanged(kSectionUdp, kKeyPacket, packet), SaveResult::kWritten);
+}
+
+TEST_F(SettingsTest, SaveIfChangedComparesByteWiseAndReportsFailure) {
+    const Settings settings(dir_ / "settings.ini");
+    EXPECT_EQ(settings.SaveIfChanged(kSectionUdp, kKeyReadPort, ""), SaveResult::kUnchanged);
+    EXPECT_FALSE(fs::exists(settings.File()));
+    EXPECT_EQ(settings.SaveIfChanged(kSectionUdp, kKeyReadPort, "10001"), SaveResult::kWritten);
+    EXPECT_EQ(settings.SaveIfChanged(kSectionUdp, kKeyReadPort, "10001"), SaveResult::kUnchanged);
+    EXPECT_EQ(settings.SaveIfChanged(kSectionUdp, kKeyReadPort, "010001"), SaveResult::kWritten);
+
+    const Settings unwritable(dir_ / "missing" / "settings.ini");
+    EXPECT_EQ(unwritable.SaveIfChanged(kSectionUdp, kKeyReadPort, "1"), SaveResult::kFailed);
+    EXPECT_EQ(unwritable.ReadWithDefault(kSectionUdp, kKeyReadPort, "10001"), "10001");
+    EXPECT_FALSE(fs::exists(dir_ / "missing"));
+}
+
+TEST_F(SettingsTest, ChannelSectionsUseTheNumberSign) {
+    EXPECT_EQ(ChannelSection(1), "Kanal №1");
+    EXPECT_EQ(ChannelSection(255), "Kanal №255");
+    const Settings settings(dir_ / "settings.ini");
+    const std::string key(32 * 3 - 1, 'F');
+    ASSERT_TRUE(settings.Write(ChannelSection(1), kKeyGostKey, key));
+    ASSERT_TRUE(settings.Write(ChannelSection(1), kKeyGostKey, "00"));
+    EXPECT_EQ(ReadBytes(settings.File()), "[Kanal " + Cp1251({0xB9}) + "1]\r\n" +
+                                              Cp1251({0xC3, 0xCE, 0xD1, 0xD2}) + " 28147-89 " +
+                                              Cp1251({0xCA, 0xCB, 0xDE, 0xD7}) + "(hex)=00\r\n");
+}
+
+TEST(SettingsLocation, ChoosesExplicitThenExecutableThenConfigDirectory) {
+    SettingsLocation location;
+    location.executableDirectory = "/opt/tarvu/bin";
+    location.configHome = "/home/u/.config";
+
+    location.executableDirectoryWritable = true;
+    EXPECT_EQ(ChooseSettingsFile(location), "/opt/tarvu/bin/settings.ini");
+    location.executableDirectoryWritable = false;
+    EXPECT_EQ(ChooseSettingsFile(location), "/home/u/.config/tarvu/settings.ini");
+    location.configHome.clear();
+    EXPECT_EQ(ChooseSettingsFile(location), "/opt/tarvu/bin/settings.ini");
+
+    location.explicitFile = "/tmp/my.ini";
+    EXPECT_EQ(ChooseSettingsFile(location), "/tmp/my.ini");
+    location.explicitFile = "rel/my.ini";
+    EXPECT_EQ(ChooseSettingsFile(location), fs::current_path() / "rel/my.ini");
+
+    const Settings chosen = Settings::Locate("given.ini");
+    EXPECT_EQ(chosen.File(), fs::current_path() / "given.ini");
+}
+
+}  // namespace
+}  // namespace tarvu
