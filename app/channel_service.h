@@ -1,0 +1,27 @@
+#pragma once
+// What the application logic asks of the transport: open and close its channel, see whether
+// it is open, and hand it the user's packet. The engine's transport is the real one; tests
+// use a fake that records the calls.
+
+#include "link/engine_config.h"
+
+#include <cstdint>
+
+namespace tarvu {
+
+class ChannelService {
+public:
+    virtual ~ChannelService() = default;
+    // OpenChannel's result: -1 when the network cannot be used at all, otherwise 0, also when
+    // nothing was opened (the transport reports that itself; IsOpen tells).
+    virtual int Open(ChannelRequest& request) = 0;
+    virtual void Close(ChannelRequest& request) = 0;
+    virtual bool IsOpen(uint8_t channelNumber) const = 0;
+    // Queues the bytes on channel 1 when it is open; always 0.
+    virtual int SubmitUserPacket(const uint8_t* bytes, uint16_t count) = 0;
+};
+
+// The engine's transport.
+ChannelService& TransportChannels();
+
+}  // namespace tarvu

@@ -1,0 +1,306 @@
+#include "app/main_dialog_logic.h"
+
+#include "app/packet_text.h"
+#include "app/settings.h"
+#include "app/settings_keys.h"
+#include "link/engine.h"
+#include "link/hex_text.h"
+#include "link/link_channel.h"
+#include "platform/message_box.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+
+namespace tarvu {
+namespace {
+
+// Link parameters 0 to 14 as this client runs the engine.
+constexpr std::array<uint32_t, kLinkParameterCount> kLinkParameterValues = {
+    0, 0, 0, 300, 2000, 3000, 10000, 0, 1, 3, 3, 10, 3, 1000, 5};
+
+constexpr uint8_t kAppChannelNumber = 1;
+constexpr uint32_t kAppDeviceType = 819;
+constexpr uint32_t kAppRemotePort = 10001;
+constexpr uint32_t kDefaultLocalPort = 10001;
+
+std::atomic<MainDialogLogic*> gLive{nullptr};
+
+// The state the engine sees when no dialog is alive: blank fields, switch off.
+ControlState& BlankControls() {
+    static ControlState blank;
+    return blank;
+}
+
+ChannelRecord* LookupChannelCallback(const ChannelRequest* request) {
+    MainDialogLogic* live = MainDialogLogic::Live();
+    return live != nullptr && request != nullptr ? live->LookupChannel(*request) : nullptr;
+}
+
+int TraceDataCallback(const LinkChannel* /*channel*/, const uint8_t* data, uint32_t length,
+                      int direction, const nsAddress* peer, uint32_t port, int stage) {
+    MainDialogLogic* live = MainDialogLogic::Live();
+    if (live == nullptr) {
+        return 1;
+    }
+    TraceBlock block;
+    block.data = data;
+    block.length = data != nullptr ? length : 0;
+    block.direction = direction;
+    block.address = peer != nullptr ? peer->address : 0;
+    block.port = static_cast<uint16_t>(port & 0xFFFF);
+    block.stage = stage;
+    return live->TraceData(block);
+}
+
+int DescribeMessageCallback(MessageRecord* message) {
+    MainDialogLogic* live = MainDialogLogic::Live();
+    return live != nullptr && message != nullptr ? live->Messages().DescribeMessage(*message) : 1;
+}
+
+uint16_t FetchMessageCallback(const ChannelRequest* /*request*/, MessageRecord* out, int take) {
+    MainDialogLogic* live = MainDialogLogic::Live();
+    return live != nullptr && out != nullptr ? live->Messages().FetchMessage(out, take) : 0;
+}
+
+int SaveChannelKeyCallback(const LinkChannel* channel, const uint8_t* key32) {
+    MainDialogLogic* live = MainDialogLogic::Live();
+    if (live == nullptr || channel == nullptr || key32 == nullptr) {
+        return 0;
+    }
+    return live->SaveChannelKey(channel->Request(), key32);
+}
+
+void SetStatusTextCallback(int which, const char* text) {
+    if (MainDialogLogic* live = MainDialogLogic::Live()) {
+        live->SetStatusText(which, text);
+    }
+}
+
+MainWindow* GetMainWindowCallback() {
+    MainDialogLogic* live = MainDialogLogic::Live();
+    return live != nullptr ? live->GetMainWindow() : &BlankControls();
+}
+
+}  // namespace
+
+MainDialogLogic::MainDialogLogic(DialogView& view, Settings& settings, std::string title,
+                                 ChannelService& channels, AddressQuery addresses)
+    : view_(view),
+      settings_(settings),
+      title_(std::move(title)),
+      channels_(channels),
+      addresses_(std::move(addresses)),
+      messages_(static_cast<uint16_t>(kLinkParameterValues[kMessageRepeats]),
+                [&settings](const std::string& section, const std::string& key,
+                            const std::string& value) { settings.Write(section, key, value); }),
+      traceLog_(&traceBuffer_, [&view](const std::string& line) { view.AppendTraceLine(line); }) {
+    MainDialogLogic* expected = nullptr;
+    // A second live object would silently steal the first one's callbacks.
+    if (!gLive.compare_exchange_strong(expected, this)) {
+        std::fprintf(stderr, "tarvu: a second main dialog was created\n");
+        std::abort();
+    }
+}
+
+MainDialogLogic::~MainDialogLogic() {
+    CloseChannelOnce();
+    gLive.store(nullptr);
+}
+
+MainDialogLogic* MainDialogLogic::Live() {
+    return gLive.load();
+}
+
+void MainDialogLogic::ShowMessage(const std::string& text) const {
+    ShowMessageBox(title_, text);
+}
+
+bool MainDialogLogic::ChannelOpen() const {
+    return request_.channelNumber != 0 && channels_.IsOpen(request_.channelNumber);
+}
+
+void MainDialogLogic::CloseChannelOnce() {
+    if (ChannelOpen()) {
+        channels_.Close(request_);
+    }
+}
+
+void MainDialogLogic::PublishControls() {
+    controls_.SetIpAddress(view_.IpAddress());
+    controls_.SetSendPortText(view_.SendPortText());
+    controls_.SetReadPortText(view_.ReadPortText());
+    controls_.SetSubstitutionChecked(view_.SubstitutionChecked());
+}
+
+void MainDialogLogic::Initialise() {
+    if (initialised_) {
+        return;
+    }
+    request_.channelNumber = kAppChannelNumber;
+    for (size_t i = 0; i < kLinkParameterCount; ++i) {
+        config_.parameters[i] = kLinkParameterValues[i];
+    }
+    config_.callbacks.LookupChannel = LookupChannelCallback;
+    config_.callbacks.DescribeMessage = DescribeMessageCallback;
+    config_.callbacks.TraceData = TraceDataCallback;
+    config_.callbacks.FetchMessage = FetchMessageCallback;
+    config_.callbacks.SaveChannelKey = SaveChannelKeyCallback;
+    config_.callbacks.SetStatusText = SetStatusTextCallback;
+    config_.callbacks.GetMainWindow = GetMainWindowCallback;
+    view_.ResetHiddenControls();
+
+    FillAddressList();
+    LoadFields();
+
+    config_.size = kEngineConfigSize;
+    if (config_.localPort == 0) {
+        config_.localPort = kDefaultLocalPort;
+    }
+    StartEngine(&config_, 1);
+
+    request_.kind = kChannelKindUdp;
+    request_.channelNumber = kAppChannelNumber;
+    ChannelRecord& record = records_[request_.recordIndex];
+    record.deviceType = kAppDeviceType;
+    record.flags = (record.flags & ~kChannelDisabled) | kChannelConfigured;
+    record.options &= ~kOptionCipher;
+    record.remoteAddress = 0xFFFFFFFFu;
+    record.remotePort = kAppRemotePort;
+
+    PublishControls();
+    if (channels_.Open(request_) != 0) {
+        // The number is always 2, whichever channel was meant.
+        ShowMessage("Не смог открыть устройство № 2");
+    }
+    initialised_ = true;
+}
+
+void MainDialogLogic::FillAddressList() {
+    view_.ClearAddressList();
+    std::vector<LocalAddress> addresses;
+    if (!addresses_ || !addresses_(addresses)) {
+        // The list stays empty; the rest of the start-up does not depend on it.
+        std::fputs("GetAdaptersInfo fail\n", stderr);
+        std::fflush(stderr);
+        return;
+    }
+    for (const LocalAddress& entry : addresses) {
+        view_.AddAddressLine(FormatAddressLine(entry.address, entry.mask));
+    }
+}
+
+void MainDialogLogic::LoadFields() {
+    const std::string substitution =
+        settings_.ReadWithDefault(kSectionUdp, kKeySubstitution, kValueNo);
+    view_.SetSubstitutionChecked(substitution != kValueNo);
+    view_.SetReadPortText(settings_.ReadWithDefault(kSectionUdp, kKeyReadPort, kDefaultPort));
+    view_.SetSendPortText(settings_.ReadWithDefault(kSectionUdp, kKeySendPort, kDefaultPort));
+    const std::string address =
+        settings_.ReadWithDefault(kSectionUdp, kKeyIpAddress, kDefaultIpAddress);
+    if (!address.empty()) {
+        view_.SetIpAddress(DottedAddressOrNone(address));
+    }
+    view_.SetPacketText(settings_.ReadWithDefault(kSectionUdp, kKeyPacket, kDefaultPacket));
+    fieldsLoaded_ = true;
+}
+
+void MainDialogLogic::OnReadPortChanged() {
+    if (initialised_) {
+        ReopenChannel();
+    }
+}
+
+void MainDialogLogic::ReopenChannel() {
+    PublishControls();
+    channels_.Close(request_);
+    if (channels_.Open(request_) != 0) {
+        ShowMessage("Не смог открыть устройство");
+    }
+}
+
+void MainDialogLogic::Send() {
+    std::string stored = settings_.ReadWithDefault(kSectionUdp, kKeyPacket, kDefaultPacket);
+    const std::string typed = view_.PacketText();
+    if (!typed.empty()) {
+        std::string normalised = NormalisePacketText(typed);
+        view_.SetPacketText(normalised);
+        if (normalised != stored) {
+            settings_.Write(kSectionUdp, kKeyPacket, normalised);
+            stored = std::move(normalised);
+        }
+    }
+    const std::vector<uint8_t> bytes = PacketTextToBytes(stored);
+    if (bytes.size() > packet_.size()) {
+        // Cutting the packet would send something the engineer did not type.
+        ShowMessage("Пакет длиннее " + std::to_string(packet_.size()) + " байт (" +
+                    std::to_string(bytes.size()) + "): не послан");
+        return;
+    }
+    std::copy(bytes.begin(), bytes.end(), packet_.begin());
+    packetLength_ = static_cast<uint16_t>(bytes.size());
+    PublishControls();
+    channels_.SubmitUserPacket(packet_.data(), packetLength_);
+}
+
+void MainDialogLogic::OkSteps() {
+    settings_.Write(kSectionUdp, kKeyMacAddress, view_.PacketText());
+    settings_.Write(kSectionCipher, kKeyRsaGost, kValueNo);
+    CloseChannelOnce();
+    // The worker has ended, so nothing else touches the pending list now.
+    messages_.ClearPending();
+}
+
+void MainDialogLogic::EscapeSteps() {
+    // Close before the view goes away: the worker may otherwise still trace into it.
+    CloseChannelOnce();
+    DestroySteps();
+}
+
+void MainDialogLogic::DestroySteps() {
+    if (!fieldsLoaded_) {
+        // The fields never showed the stored values; saving them would replace those.
+        return;
+    }
+    const Octets address = view_.IpAddress();
+    if (address != Octets{0, 0, 0, 0}) {
+        settings_.Write(kSectionUdp, kKeyIpAddress, FormatDottedAddress(address));
+    }
+    settings_.SaveIfChanged(kSectionUdp, kKeySubstitution,
+                            view_.SubstitutionChecked() ? kValueYes : kValueNo);
+    const std::string readPort = view_.ReadPortText();
+    settings_.SaveIfChanged(kSectionUdp, kKeyReadPort,
+                            readPort.empty() ? std::string(kDefaultPort) : readPort);
+    const std::string sendPort = view_.SendPortText();
+    settings_.SaveIfChanged(kSectionUdp, kKeySendPort,
+                            sendPort.empty() ? std::string(kDefaultPort) : sendPort);
+}
+
+ChannelRecord* MainDialogLogic::LookupChannel(const ChannelRequest& request) {
+    return request.recordIndex < records_.size() ? &records_[request.recordIndex] : nullptr;
+}
+
+int MainDialogLogic::SaveChannelKey(const ChannelRequest& channelRequest, const uint8_t* key32) {
+    if (ChannelRecord* record = LookupChannel(channelRequest)) {
+        std::copy(key32, key32 + record->key.size(), record->key.begin());
+    }
+    settings_.Write(ChannelSection(static_cast<int>(channelRequest.channelNumber)), kKeyGostKey,
+                    FormatHexBytes(key32, 32));
+    return 0;
+}
+
+void MainDialogLogic::SetStatusText(int which, const char* text) {
+    if (which == 0 || which == 1) {
+        view_.SetStatusText(which, text != nullptr ? text : "");
+    }
+}
+
+int MainDialogLogic::TraceData(const TraceBlock& block) {
+    if (block.direction == 0 && block.stage == 0) {
+        received_.fetch_add(1);
+    }
+    return traceLog_.TraceData(block);
+}
+
+}  // namespace tarvu

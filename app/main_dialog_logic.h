@@ -1,0 +1,109 @@
+#pragma once
+// The main dialog's logic without a toolkit: start-up, the read-port reopen, "Send!", and the
+// closing sequence. A front end (the Qt dialog or tarvu-cli) shows the controls through a
+// DialogView and calls these operations on its user-interface thread.
+//
+// The engine's callbacks are plain function pointers; they reach the one live object through
+// a process-wide pointer that is set for the object's lifetime. Only one may exist at a time.
+
+#include "app/channel_service.h"
+#include "app/control_state.h"
+#include "app/dialog_view.h"
+#include "app/local_addresses.h"
+#include "app/message_callbacks.h"
+#include "link/engine_config.h"
+#include "trace/trace_buffer.h"
+#include "trace/trace_log.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace tarvu {
+
+class Settings;
+
+class MainDialogLogic {
+public:
+    // `title` is the caption of the application's message boxes. `view`, `settings` and
+    // `channels` outlive this object.
+    MainDialogLogic(DialogView& view, Settings& settings, std::string title,
+                    ChannelService& channels = TransportChannels(),
+                    AddressQuery addresses = QueryLocalAddresses);
+    // Closes the channel if it is still open, so that no callback can reach a dead object.
+    ~MainDialogLogic();
+    MainDialogLogic(const MainDialogLogic&) = delete;
+    MainDialogLogic& operator=(const MainDialogLogic&) = delete;
+
+    // The start-up sequence: engine parameters and callbacks, hidden controls, address list,
+    // the fields from the settings, StartEngine, channel record, OpenChannel. Runs once.
+    void Initialise();
+    bool Initialised() const { return initialised_; }
+
+    // Copies the four controls the engine reads from the view into the published state.
+    // The front end calls it whenever one of them changes.
+    void PublishControls();
+
+    // Change notification of the read-port field: closes and reopens the channel once the
+    // start-up has finished.
+    void OnReadPortChanged();
+    // Hidden button 1048: the same close and open, whatever the start-up state.
+    void ReopenChannel();
+
+    // "Send!".
+    void Send();
+
+    // Closing sequence. OK (also Enter and the close box): OkSteps, then DestroySteps.
+    // Escape: EscapeSteps (closes the channel first, then the destroy steps).
+    void OkSteps();
+    void DestroySteps();
+    void EscapeSteps();
+
+    // Engine callbacks, as methods of the live object.
+    ChannelRecord* LookupChannel(const ChannelRequest& request);
+    int SaveChannelKey(const ChannelRequest& channelRequest, const uint8_t* key32);
+    void SetStatusText(int which, const char* text);
+    MainWindow* GetMainWindow() { return &controls_; }
+    int TraceData(const TraceBlock& block);
+
+    const EngineConfig& Config() const { return config_; }
+    const ChannelRequest& Request() const { return request_; }
+    bool ChannelOpen() const;
+    TraceBuffer& Trace() { return traceBuffer_; }
+    MessageCallbacks& Messages() { return messages_; }
+    // Datagrams received on the channel since start-up (blocks traced as received).
+    uint64_t ReceivedDatagrams() const { return received_.load(); }
+
+    // The live object, or null.
+    static MainDialogLogic* Live();
+
+private:
+    void ShowMessage(const std::string& text) const;
+    void FillAddressList();
+    void LoadFields();
+    void CloseChannelOnce();
+
+    DialogView& view_;
+    Settings& settings_;
+    std::string title_;
+    ChannelService& channels_;
+    AddressQuery addresses_;
+
+    EngineConfig config_;
+    std::array<ChannelRecord, 1> records_ = {};
+    ChannelRequest request_;
+    ControlState controls_;
+    MessageCallbacks messages_;
+    TraceBuffer traceBuffer_;
+    TraceLog traceLog_;
+    std::array<uint8_t, 512> packet_ = {};
+    uint16_t packetLength_ = 0;
+
+    bool initialised_ = false;
+    // The fields hold what the settings file gave them; only then do the closing steps save them.
+    bool fieldsLoaded_ = false;
+    std::atomic<uint64_t> received_{0};
+};
+
+}  // namespace tarvu

@@ -1,0 +1,22 @@
+#pragma once
+// SIGINT and SIGTERM as a stop request for the command-line programs.
+
+#include <functional>
+
+namespace tarvu {
+
+// Installs handlers that record the request instead of ending the process.
+void InstallStopSignals();
+
+// True once SIGINT or SIGTERM has arrived (or RequestStop was called).
+bool StopRequested();
+
+// Records a stop request as a signal would; tests and callers that end a wait early use it.
+void RequestStop();
+
+// Sleeps up to `milliseconds` (negative: without limit) and returns early, true, on a stop
+// request. The wait wakes every few milliseconds, so a caller's own end condition given as
+// `until` is also checked; a true result of `until` ends the wait with false.
+bool WaitForStop(int milliseconds, const std::function<bool()>& until = {});
+
+}  // namespace tarvu
