@@ -1,0 +1,356 @@
+#include "platform/completion_port.h"
+
+#include "platform/sockaddr_conversion.h"
+#include "platform/udp_socket.h"
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+namespace tarvu {
+namespace {
+
+// epoll data of the eventfd; registrations count from 1.
+constexpr uint64_t kWakeId = 0;
+constexpr int kMaxEvents = 16;
+
+// The port a thread currently runs a completion of, for the concurrency count. Ports are told
+// apart by a serial number, never by address: a later port may reuse a destroyed one's address.
+thread_local uint64_t tRunningOn = 0;
+std::atomic<uint64_t> gNextSerial{1};
+
+}  // namespace
+
+struct CompletionPort::Registration {
+    int fd = -1;
+    uintptr_t key = 0;
+    uint64_t id = 0;
+    std::deque<PendingReceive> receives;
+    std::deque<Overlapped*> readiness;
+    bool inEpoll = false;
+    uint32_t mask = 0;
+
+    bool HasPending() const { return !receives.empty() || !readiness.empty(); }
+};
+
+std::unique_ptr<CompletionPort> CompletionPort::Create(uint32_t concurrency) {
+    const int epollFd = ::epoll_create1(EPOLL_CLOEXEC);
+    if (epollFd < 0) {
+        return nullptr;
+    }
+    const int wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wakeFd < 0) {
+        ::close(epollFd);
+        return nullptr;
+    }
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.u64 = kWakeId;
+    if (::epoll_ctl(epollFd, EPOLL_CTL_ADD, wakeFd, &event) != 0) {
+        ::close(wakeFd);
+        ::close(epollFd);
+        return nullptr;
+    }
+    return std::unique_ptr<CompletionPort>(
+        new CompletionPort(epollFd, wakeFd, concurrency == 0 ? 1 : concurrency));
+}
+
+CompletionPort::CompletionPort(int epollFd, int wakeFd, uint32_t concurrency)
+    : epollFd_(epollFd), wakeFd_(wakeFd), concurrency_(concurrency), serial_(gNextSerial++) {
+}
+
+CompletionPort::~CompletionPort() {
+    ::close(wakeFd_);
+    ::close(epollFd_);
+}
+
+int CompletionPort::Associate(int fd, uintptr_t key) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (fd < 0 || byFd_.count(fd) != 0) {
+        return -1;
+    }
+    auto reg = std::make_unique<Registration>();
+    reg->fd = fd;
+    reg->key = key;
+    reg->id = nextId_++;
+    // Registered with an empty mask: nothing is reported until an operation is posted.
+    epoll_event event{};
+    event.data.u64 = reg->id;
+    if (::epoll_ctl(epollFd_, EPOLL_CTL_ADD, fd, &event) != 0) {
+        return -1;
+    }
+    reg->inEpoll = true;
+    byId_[reg->id] = reg.get();
+    byFd_[fd] = std::move(reg);
+    return 0;
+}
+
+void CompletionPort::Detach(int fd) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    const auto found = byFd_.find(fd);
+    if (found == byFd_.end()) {
+        return;
+    }
+    Registration& reg = *found->second;
+    if (reg.inEpoll) {
+        ::epoll_ctl(epollFd_, EPOLL_CTL_DEL, fd, nullptr);
+    }
+    for (const PendingReceive& receive : reg.receives) {
+        CompleteLocked(reg.key, receive.op, 0, kErrorOperationAborted);
+    }
+    for (Overlapped* op : reg.readiness) {
+        CompleteLocked(reg.key, op, 0, kErrorOperationAborted);
+    }
+    // A poller may still hold an event with this id; it finds no registration and skips it.
+    byId_.erase(reg.id);
+    byFd_.erase(found);
+    WakePoller(lock);
+}
+
+int CompletionPort::PostReceiveFrom(int fd, Overlapped* op, uint8_t* buffer, uint32_t capacity,
+                                    SocketAddressV4* from, uint32_t* fromLength) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    const auto found = byFd_.find(fd);
+    if (found == byFd_.end() || op == nullptr) {
+        return -1;
+    }
+    Registration& reg = *found->second;
+    const PendingReceive receive{op, buffer, capacity, from, fromLength};
+    // A datagram that is already waiting is taken at once, but only when no earlier receive
+    // is outstanding, so that receives complete in the order they were posted.
+    if (reg.receives.empty() && TryReceiveLocked(reg, receive)) {
+        WakePoller(lock);
+        return 0;
+    }
+    reg.receives.push_back(receive);
+    ArmLocked(reg);
+    return 1;
+}
+
+int CompletionPort::PostReadiness(int fd, Overlapped* op) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = byFd_.find(fd);
+    if (found == byFd_.end() || op == nullptr) {
+        return -1;
+    }
+    found->second->readiness.push_back(op);
+    ArmLocked(*found->second);
+    return 1;
+}
+
+void CompletionPort::Post(uint32_t bytes, uintptr_t key, Overlapped* op) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    CompleteLocked(key, op, bytes, kErrorNone);
+    WakePoller(lock);
+}
+
+bool CompletionPort::Get(Completion* out, int timeoutMs) {
+    using Clock = std::chrono::steady_clock;
+    const bool bounded = timeoutMs >= 0;
+    const Clock::time_point deadline =
+        Clock::now() + std::chrono::milliseconds(bounded ? timeoutMs : 0);
+    const auto remaining = [&]() -> int {
+        if (!bounded) {
+            return kWaitInfinite;
+        }
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+    };
+
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (tRunningOn == serial_) {
+        tRunningOn = 0;
+        --running_;
+        changed_.notify_all();
+    }
+    for (;;) {
+        if (running_ < concurrency_) {
+            if (!queue_.empty()) {
+                // Let I/O that is ready join the queue first, so that a stream of posts can
+                // never starve the sockets; completions still leave in arrival order.
+                if (!polling_) {
+                    PollLocked(lock, 0);
+                }
+                if (running_ < concurrency_ && !queue_.empty()) {
+                    *out = queue_.front();
+                    queue_.pop_front();
+                    ++running_;
+                    tRunningOn = serial_;
+                    return true;
+                }
+                continue;
+            }
+            if (!polling_) {
+                const int wait = remaining();
+                PollLocked(lock, wait);
+                if (queue_.empty() && wait == 0) {
+                    return false;
+                }
+                continue;
+            }
+        }
+        if (!bounded) {
+            changed_.wait(lock);
+        } else if (changed_.wait_until(lock, deadline) == std::cv_status::timeout &&
+                   (queue_.empty() || running_ >= concurrency_)) {
+            return false;
+        }
+    }
+}
+
+void CompletionPort::LeaveThread() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (tRunningOn == serial_) {
+        tRunningOn = 0;
+        --running_;
+        changed_.notify_all();
+    }
+}
+
+size_t CompletionPort::DiscardKey(uintptr_t key) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const size_t before = queue_.size();
+    std::erase_if(queue_, [key](const Completion& c) { return c.key == key; });
+    return before - queue_.size();
+}
+
+void CompletionPort::QueueLocked(const Completion& completion) {
+    queue_.push_back(completion);
+    changed_.notify_all();
+}
+
+void CompletionPort::CompleteLocked(uintptr_t key, Overlapped* op, uint32_t bytes, uint32_t error) {
+    if (op != nullptr) {
+        op->status = error;
+        op->bytes = bytes;
+    }
+    QueueLocked(Completion{bytes, key, op, error});
+}
+
+bool CompletionPort::TryReceiveLocked(Registration& reg, const PendingReceive& receive) {
+    for (;;) {
+        sockaddr_in source{};
+        socklen_t length = sizeof source;
+        // MSG_TRUNC makes recvfrom report the datagram's real length.
+        const ssize_t got =
+            ::recvfrom(reg.fd, receive.buffer, receive.capacity, MSG_DONTWAIT | MSG_TRUNC,
+                       reinterpret_cast<sockaddr*>(&source), &length);
+        if (got >= 0) {
+            if (receive.from != nullptr) {
+                *receive.from = FromSockaddr(source);
+            }
+            if (receive.fromLength != nullptr) {
+                *receive.fromLength = kSocketAddressLength;
+            }
+            const bool cut = static_cast<size_t>(got) > receive.capacity;
+            CompleteLocked(reg.key, receive.op, cut ? receive.capacity : static_cast<uint32_t>(got),
+                           cut ? kErrorMoreData : kErrorNone);
+            return true;
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            return false;
+        }
+        CompleteLocked(reg.key, receive.op, 0,
+                       errno == ECONNREFUSED ? kErrorPortUnreachable : kErrorGenFailure);
+        return true;
+    }
+}
+
+void CompletionPort::ArmLocked(Registration& reg) {
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.u64 = reg.id;
+    if (!reg.inEpoll) {
+        if (::epoll_ctl(epollFd_, EPOLL_CTL_ADD, reg.fd, &event) == 0) {
+            reg.inEpoll = true;
+            reg.mask = EPOLLIN;
+        }
+    } else if (reg.mask != EPOLLIN) {
+        if (::epoll_ctl(epollFd_, EPOLL_CTL_MOD, reg.fd, &event) == 0) {
+            reg.mask = EPOLLIN;
+        }
+    }
+}
+
+void CompletionPort::PollLocked(std::unique_lock<std::mutex>& lock, int timeoutMs) {
+    polling_ = true;
+    lock.unlock();
+    epoll_event events[kMaxEvents];
+    int count = ::epoll_wait(epollFd_, events, kMaxEvents, timeoutMs);
+    lock.lock();
+    polling_ = false;
+    for (int i = 0; i < count; ++i) {
+        if (events[i].data.u64 == kWakeId) {
+            uint64_t drained = 0;
+            [[maybe_unused]] const ssize_t ignored = ::read(wakeFd_, &drained, sizeof drained);
+            wakePending_ = false;
+            continue;
+        }
+        const auto found = byId_.find(events[i].data.u64);
+        if (found != byId_.end()) {
+            HandleEventLocked(*found->second, events[i].events);
+        }
+    }
+    changed_.notify_all();
+}
+
+void CompletionPort::HandleEventLocked(Registration& reg, uint32_t events) {
+    const bool failed = (events & (EPOLLERR | EPOLLHUP)) != 0;
+    if (!reg.HasPending()) {
+        if (failed) {
+            // Error and hang-up cannot be masked: leave epoll until the next operation, which
+            // then sees the condition itself.
+            ::epoll_ctl(epollFd_, EPOLL_CTL_DEL, reg.fd, nullptr);
+            reg.inEpoll = false;
+        } else if (reg.mask != 0) {
+            // Readable with nothing posted: stop listening until the next post.
+            epoll_event event{};
+            event.data.u64 = reg.id;
+            if (::epoll_ctl(epollFd_, EPOLL_CTL_MOD, reg.fd, &event) == 0) {
+                reg.mask = 0;
+            }
+        }
+        return;
+    }
+    while (!reg.receives.empty() && TryReceiveLocked(reg, reg.receives.front())) {
+        reg.receives.pop_front();
+    }
+    if ((events & EPOLLERR) != 0) {
+        // Reports that no receive took (sk_err was already cleared) would keep EPOLLERR set.
+        DrainSocketErrors(reg.fd);
+    }
+    if (!reg.readiness.empty() && (events & (EPOLLIN | EPOLLERR | EPOLLHUP)) != 0) {
+        const uint32_t error = (events & EPOLLIN) != 0 ? kErrorNone : kErrorBrokenPipe;
+        for (Overlapped* op : reg.readiness) {
+            CompleteLocked(reg.key, op, 0, error);
+        }
+        reg.readiness.clear();
+    }
+}
+
+void CompletionPort::WakePoller(std::unique_lock<std::mutex>& lock) {
+    // Memory ordering: every completion is queued under mutex_, and the poller takes mutex_
+    // again after epoll_wait returns, so the unlock here and that lock order the queue; the
+    // eventfd carries no data, it only makes epoll_wait return. It is written after the unlock
+    // (so the poller never wakes into a held lock) and only while a poller is inside
+    // epoll_wait; if that poller is just about to call epoll_wait, the counter is already
+    // non-zero and the call returns at once, so no wake-up is lost.
+    const bool write = polling_ && !wakePending_;
+    if (write) {
+        wakePending_ = true;
+    }
+    lock.unlock();
+    if (write) {
+        const uint64_t one = 1;
+        [[maybe_unused]] const ssize_t ignored = ::write(wakeFd_, &one, sizeof one);
+    }
+}
+
+}  // namespace tarvu

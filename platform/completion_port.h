@@ -1,0 +1,127 @@
+#pragma once
+// An I/O completion port over epoll and an eventfd.
+//
+// Operations are started against descriptors associated with the port under a key; when they
+// finish, the port hands them out as completions (byte count, key, operation record, error)
+// to the threads that wait on it, in the order they finished. A posted receive is armed on its
+// socket: when the socket becomes readable, the port itself performs the recvfrom into the
+// operation's buffer. A readiness wait completes with 0 bytes when its descriptor becomes
+// readable (serial lines). Post() queues a completion directly, with any key and byte count.
+//
+// Concurrency: at most `concurrency` threads run completions at once. A thread counts as
+// running from the moment Get() hands it a completion until it calls Get() again or
+// LeaveThread().
+//
+// Error codes carry the values of the system interface the port stands in for.
+
+#include "platform/socket_address.h"
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+
+namespace tarvu {
+
+constexpr uint32_t kErrorNone = 0;
+constexpr uint32_t kErrorGenFailure = 31;         // a receive failed for another reason
+constexpr uint32_t kErrorBrokenPipe = 109;        // hang-up seen by a readiness wait
+constexpr uint32_t kErrorMoreData = 234;          // datagram longer than the buffer, cut
+constexpr uint32_t kErrorOperationAborted = 995;  // the descriptor was detached (closed)
+constexpr uint32_t kErrorPortUnreachable = 1234;  // ICMP port unreachable seen by a receive
+
+constexpr int kWaitInfinite = -1;
+
+// The header of an operation record. Callers embed it as the first member of their own record
+// and get that record back with every completion.
+struct Overlapped {
+    uint32_t status = 0;  // error code of the last completion
+    uint32_t bytes = 0;   // byte count of the last completion
+};
+
+struct Completion {
+    uint32_t bytes = 0;
+    uintptr_t key = 0;
+    Overlapped* overlapped = nullptr;
+    uint32_t error = kErrorNone;
+};
+
+class CompletionPort {
+public:
+    // Null when the system refuses the epoll or eventfd descriptor.
+    static std::unique_ptr<CompletionPort> Create(uint32_t concurrency);
+    ~CompletionPort();
+    CompletionPort(const CompletionPort&) = delete;
+    CompletionPort& operator=(const CompletionPort&) = delete;
+
+    // Operations on `fd` complete with `key`. 0, or -1 (already associated, or not pollable).
+    int Associate(int fd, uintptr_t key);
+
+    // Completes every outstanding operation on `fd` with kErrorOperationAborted and forgets
+    // the descriptor. Call it before closing the descriptor.
+    void Detach(int fd);
+
+    // Receives one datagram into `buffer` (at most `capacity` bytes; a longer datagram is cut
+    // and completes with kErrorMoreData; a 0-byte datagram completes with 0 bytes) and stores
+    // its source in `from` and 16 in `fromLength`. Returns 0 when a datagram was already
+    // waiting (its completion is queued all the same), 1 when pending, -1 when `fd` is not
+    // associated. `buffer`, `from` and `fromLength` must stay valid until the completion.
+    int PostReceiveFrom(int fd, Overlapped* op, uint8_t* buffer, uint32_t capacity,
+                        SocketAddressV4* from, uint32_t* fromLength);
+
+    // Completes with 0 bytes once `fd` is readable (kErrorBrokenPipe on a hang-up without
+    // data). 1 pending, -1 when `fd` is not associated.
+    int PostReadiness(int fd, Overlapped* op);
+
+    // Queues a completion (PostQueuedCompletionStatus).
+    void Post(uint32_t bytes, uintptr_t key, Overlapped* op);
+
+    // Waits for a completion; false on time-out (`timeoutMs` < 0: no time-out).
+    bool Get(Completion* out, int timeoutMs);
+
+    // Gives up the calling thread's running slot, for a thread that stops taking completions.
+    void LeaveThread();
+
+    // Drops queued completions that carry `key`; returns how many.
+    size_t DiscardKey(uintptr_t key);
+
+private:
+    struct PendingReceive {
+        Overlapped* op;
+        uint8_t* buffer;
+        uint32_t capacity;
+        SocketAddressV4* from;
+        uint32_t* fromLength;
+    };
+    struct Registration;
+
+    CompletionPort(int epollFd, int wakeFd, uint32_t concurrency);
+
+    void QueueLocked(const Completion& completion);
+    void CompleteLocked(uintptr_t key, Overlapped* op, uint32_t bytes, uint32_t error);
+    bool TryReceiveLocked(Registration& reg, const PendingReceive& receive);
+    void ArmLocked(Registration& reg);
+    void PollLocked(std::unique_lock<std::mutex>& lock, int timeoutMs);
+    void HandleEventLocked(Registration& reg, uint32_t events);
+    void WakePoller(std::unique_lock<std::mutex>& lock);
+
+    const int epollFd_;
+    const int wakeFd_;
+    const uint32_t concurrency_;
+    const uint64_t serial_;
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Completion> queue_;
+    std::unordered_map<int, std::unique_ptr<Registration>> byFd_;
+    std::unordered_map<uint64_t, Registration*> byId_;
+    uint64_t nextId_ = 1;
+    uint32_t running_ = 0;      // threads between a returned Get() and their next Get()
+    bool polling_ = false;      // a thread is inside epoll_wait
+    bool wakePending_ = false;  // the eventfd was written and not yet drained
+};
+
+}  // namespace tarvu
