@@ -1,6 +1,7 @@
 #include "platform/app_paths.h"
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <pwd.h>
 #include <string>
 #include <unistd.h>
@@ -19,8 +20,20 @@ std::filesystem::path ExecutableDirectory() {
 
 bool IsDirectoryWritable(const std::filesystem::path& directory) {
     std::error_code ec;
-    return !directory.empty() && std::filesystem::is_directory(directory, ec) &&
-           ::access(directory.c_str(), W_OK | X_OK) == 0;
+    if (directory.empty() || !std::filesystem::is_directory(directory, ec) ||
+        ::access(directory.c_str(), W_OK | X_OK) != 0) {
+        return false;
+    }
+    // access() grants the superuser everything, even where no file can be created (procfs),
+    // so the answer is confirmed by creating and removing a file.
+    const std::filesystem::path probe = directory / (".tarvu-probe-" + std::to_string(::getpid()));
+    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return false;
+    }
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
 }
 
 std::filesystem::path UserConfigHome() {

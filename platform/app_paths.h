@@ -8,7 +8,8 @@ namespace tarvu {
 // The directory of the running executable; empty when it cannot be found.
 std::filesystem::path ExecutableDirectory();
 
-// True when the process may create and replace files in `directory` (which must exist).
+// True when the process may create and replace files in `directory` (which must exist);
+// found out by creating and removing a small file there.
 bool IsDirectoryWritable(const std::filesystem::path& directory);
 
 // The user's configuration base directory: $XDG_CONFIG_HOME when it is an absolute path,
