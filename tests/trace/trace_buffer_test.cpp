@@ -14,48 +14,29 @@ std::string Numbered(int n) {
     return "line " + std::to_string(n) + "\n";
 }
 
-TEST(TraceBuffer, HoldsTextWithCrLfAndScrollsTheNewestThreeLinesToTheTop) {
+TEST(TraceBuffer, KeepsTheNewest200LinesWithTheLastThreeAtTheTop) {
     TraceBuffer buffer;
-    EXPECT_EQ(buffer.LineCount(), 1u);
-    EXPECT_EQ(buffer.FirstVisibleLine(), 0u);
-    EXPECT_EQ(buffer.Append("a\n"), 0u);
-    EXPECT_EQ(buffer.Append("b\n"), 0u);
-    EXPECT_EQ(buffer.Append("c\n"), 0u);
-    EXPECT_EQ(buffer.Append("d\n"), 1u);  // lines b, c, d at the top
-    EXPECT_EQ(buffer.Append("e\n"), 2u);
-    const TraceSnapshot snapshot = buffer.Snapshot();
-    EXPECT_EQ(snapshot.text, "a\r\nb\r\nc\r\nd\r\ne\r\n");
-    EXPECT_EQ(snapshot.lineCount, 6u);
-    EXPECT_EQ(snapshot.firstVisible, 2u);
-}
-
-TEST(TraceBuffer, NeverHoldsMoreThan200LinesAndDropsTheOldest) {
-    TraceBuffer buffer;
+    EXPECT_EQ(buffer.Snapshot().lineCount, 1u);
     for (int i = 0; i < 450; ++i) {
         const size_t firstVisible = buffer.Append(Numbered(i));
         const std::vector<std::string> lines = buffer.Lines();
-        ASSERT_LE(lines.size(), TraceBuffer::kMaxLines) << "after line " << i;
-        ASSERT_EQ(lines.size(), std::min<size_t>(i + 1, 200));
+        ASSERT_EQ(lines.size(), std::min<size_t>(i + 1, 200)) << "after line " << i;
         ASSERT_EQ(lines.back(), "line " + std::to_string(i));
         ASSERT_EQ(firstVisible, lines.size() > 3 ? lines.size() - 3 : 0);
     }
-    const std::vector<std::string> lines = buffer.Lines();
-    EXPECT_EQ(lines.front(), "line 250");
-    EXPECT_EQ(buffer.LineCount(), 201u);
-    EXPECT_EQ(buffer.FirstVisibleLine(), 197u);
+    const TraceSnapshot snapshot = buffer.Snapshot();
+    EXPECT_EQ(snapshot.text.substr(0, 20), "line 250\r\nline 251\r\n");
+    EXPECT_EQ(snapshot.lineCount, 201u);
+    EXPECT_EQ(snapshot.firstVisible, 197u);
 
-    // A piece with several line ends still keeps the bound (and the newest lines).
+    // A piece with several line ends, or none, keeps the bound too.
     buffer.Append("x\ny\nz\n");
     EXPECT_EQ(buffer.Lines().size(), 200u);
     EXPECT_EQ(buffer.Lines().front(), "line 253");
-    EXPECT_EQ(buffer.Lines().back(), "z");
-    // Text without a line end counts as a line of text too.
     buffer.Append("partial");
-    EXPECT_EQ(buffer.Lines().size(), 200u);
-    EXPECT_EQ(buffer.Lines().back(), "partial");
     buffer.Append(" rest\n");
-    EXPECT_EQ(buffer.Lines().back(), "partial rest");
     EXPECT_EQ(buffer.Lines().size(), 200u);
+    EXPECT_EQ(buffer.Lines().back(), "partial rest");
 }
 
 TEST(TraceBuffer, AppendManyEndsLikeAppendingOneByOne) {
@@ -65,43 +46,13 @@ TEST(TraceBuffer, AppendManyEndsLikeAppendingOneByOne) {
     }
     TraceBuffer single;
     TraceBuffer batched;
-    single.Append("old\n");
-    batched.Append("old\n");
     size_t singleVisible = 0;
     for (const std::string& piece : pieces) {
         singleVisible = single.Append(piece);
     }
-    const size_t batchedVisible = batched.AppendMany(std::span(pieces).first(100));
+    batched.AppendMany(std::span(pieces).first(100));
     EXPECT_EQ(batched.AppendMany(std::span(pieces).subspan(100)), singleVisible);
-    EXPECT_NE(batchedVisible, singleVisible);
     EXPECT_EQ(batched.Text(), single.Text());
-    EXPECT_EQ(batched.LineCount(), single.LineCount());
-}
-
-TEST(TraceBuffer, ClearEmptiesAndLaterAppendsStartAfresh) {
-    TraceBuffer buffer;
-    for (int i = 0; i < 250; ++i) {
-        buffer.Append(Numbered(i));
-    }
-    buffer.Clear();
-    EXPECT_EQ(buffer.Text(), "");
-    EXPECT_EQ(buffer.LineCount(), 1u);
-    EXPECT_EQ(buffer.FirstVisibleLine(), 0u);
-    buffer.Append("after\n");
-    EXPECT_EQ(buffer.Text(), "after\r\n");
-}
-
-// Lines in the buffer must be consecutive and newer than every line that had been completely
-// appended before the last clear began.
-void ExpectOnlyLinesAfter(const std::vector<std::string>& lines, int completeBeforeClear) {
-    if (lines.empty()) {
-        return;
-    }
-    const int first = std::stoi(lines.front().substr(5));
-    EXPECT_GT(first, completeBeforeClear);
-    for (size_t i = 0; i < lines.size(); ++i) {
-        ASSERT_EQ(lines[i], "line " + std::to_string(first + static_cast<int>(i)));
-    }
 }
 
 TEST(TraceBuffer, ClearWhileAppendingKeepsOnlyLinesAppendedAfterIt) {
@@ -123,20 +74,22 @@ TEST(TraceBuffer, ClearWhileAppendingKeepsOnlyLinesAppendedAfterIt) {
     });
     go = true;
     int clears = 0;
-    int completeBeforeClear = 0;
-    while (completeBeforeClear < kLines) {
-        completeBeforeClear = appended.load(std::memory_order_acquire);
+    for (int before = 0; before < kLines; ++clears) {
+        // Lines whose append returned before the clear began must never come back.
+        before = appended.load(std::memory_order_acquire);
         buffer.Clear();
-        ++clears;
         const std::vector<std::string> lines = buffer.Lines();
         ASSERT_LE(lines.size(), TraceBuffer::kMaxLines);
-        ExpectOnlyLinesAfter(lines, completeBeforeClear);
+        const int first = lines.empty() ? before + 1 : std::stoi(lines.front().substr(5));
+        ASSERT_GT(first, before);
+        for (size_t i = 0; i < lines.size(); ++i) {
+            ASSERT_EQ(lines[i], "line " + std::to_string(first + static_cast<int>(i)));
+        }
     }
     worker.join();
     EXPECT_GT(clears, 1);
-    EXPECT_EQ(buffer.Text(), "");
-    buffer.Append(Numbered(kLines + 1));
-    EXPECT_EQ(buffer.Lines(), std::vector<std::string>{"line 20001"});
+    EXPECT_EQ(buffer.Snapshot().text, "");
+    EXPECT_EQ(buffer.Snapshot().firstVisible, 0u);
 }
 
 }  // namespace
