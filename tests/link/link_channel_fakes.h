@@ -1,12 +1,12 @@
 #pragma once
-// Test doubles for a channel's surroundings: the transport beneath it, the dialog's controls
-// and the application's callbacks (trace, channel records, messages).
+// Test doubles around a channel: the transport beneath it, the dialog's controls and the
+// application's callbacks, plus a fixture that owns one channel.
 
 #include "link/engine.h"
-#include "link/engine_config.h"
 #include "link/link_channel.h"
-#include "link/link_transport.h"
-#include "link/main_window.h"
+#include "link/link_channel_state.h"
+
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <functional>
@@ -17,16 +17,12 @@ namespace tarvu::testing {
 
 using Bytes = std::vector<uint8_t>;
 
-// Records every call in order; "send" and "sleep N" entries in `events`.
+// Records sends and timer sleeps in order in `events` ("send", "sleep 300").
 class FakeTransport : public LinkTransport {
 public:
-    struct Sent {
-        nsAddress destination;
-        Bytes bytes;
-    };
-
     int Send(const nsAddress& destination, const uint8_t* data, size_t n) override {
-        sent.push_back({destination, Bytes(data, data + n)});
+        sent.emplace_back(data, data + n);
+        destinations.push_back(destination);
         events.push_back("send");
         if (onSend) {
             onSend();
@@ -35,19 +31,18 @@ public:
     }
     void PostTimerSend() override { ++posts; }
     void SleepOnStepTimer(uint32_t milliseconds) override {
-        sleeps.push_back(milliseconds);
         events.push_back("sleep " + std::to_string(milliseconds));
         if (onSleep) {
             onSleep();
         }
     }
-    bool IsRunning() const override { return running.load(); }
+    bool IsRunning() const override { return running; }
     uint32_t SerialBaudRate() const override { return baudRate; }
 
-    std::vector<Sent> sent;
-    std::vector<uint32_t> sleeps;
+    std::vector<Bytes> sent;
+    std::vector<nsAddress> destinations;
     std::vector<std::string> events;
-    int posts = 0;
+    std::atomic<int> posts{0};
     std::atomic<bool> running{true};
     uint32_t baudRate = 0;
     std::function<void()> onSend;
@@ -75,18 +70,52 @@ struct TraceEntry {
     int stage;
 };
 
-// The application side: one engine configuration whose callbacks record into this object.
-// Only one exists at a time (the engine keeps one process-wide configuration).
-class FakeApplication {
-public:
-    FakeApplication();
-    ~FakeApplication();
+// The application side. Its callbacks record into the one live instance.
+struct FakeApplication {
+    FakeApplication() {
+        current = this;
+        config = EngineConfig{};
+        config.size = kEngineConfigSize;
+        const uint32_t values[] = {0, 0, 0, 300, 2000, 3000, 10000, 0, 1, 3, 3, 10, 3, 1000, 5};
+        std::copy(std::begin(values), std::end(values), config.parameters);
+        LinkCallbacks& c = config.callbacks;
+        c.TraceData = [](const LinkChannel* ch, const uint8_t* data, uint32_t n, int direction,
+                         const nsAddress* peer, uint32_t port, int stage) {
+            current->traces.push_back(
+                {ch, Bytes(data, data + n), direction, peer->address, port, stage});
+            return 0;
+        };
+        c.LookupChannel = [](const ChannelRequest* request) -> ChannelRecord* {
+            current->lookups.push_back(*request);
+            return current->hasRecord ? &current->record : nullptr;
+        };
+        c.DescribeMessage = [](MessageRecord* m) {
+            current->described.push_back(*m);
+            return 1;
+        };
+        c.FetchMessage = [](const ChannelRequest*, MessageRecord* out, int take) -> uint16_t {
+            current->fetchTakes.push_back(take);
+            if (current->messagesLeft <= 0) {
+                return 0;
+            }
+            *out = current->message;
+            current->messagesLeft -= take;
+            return 1;
+        };
+        c.GetMainWindow = []() -> MainWindow* {
+            return current->hasWindow ? &current->window : nullptr;
+        };
+        record.deviceType = kDeviceTypeDefault;
+        record.flags = kChannelConfigured;
+    }
+    ~FakeApplication() {
+        config.callbacks = LinkCallbacks{};
+        current = nullptr;
+    }
+    void Start(int acceptUnconfigured = 1) { StartEngine(&config, acceptUnconfigured); }
 
-    // Hands the configuration to the engine; parameters are set beforehand.
-    void Start(int acceptUnconfigured = 1);
-
-    // Outlives every test: the engine keeps pointing at it. Cleared callbacks on destruction.
-    EngineConfig& config;
+    static inline FakeApplication* current = nullptr;
+    static inline EngineConfig config;  // outlives the tests: the engine keeps pointing at it
     FakeWindow window;
     bool hasWindow = true;
     std::vector<TraceEntry> traces;
@@ -94,19 +123,52 @@ public:
     bool hasRecord = true;
     std::vector<ChannelRequest> lookups;
     std::vector<MessageRecord> described;
-    // FetchMessage hands out `message` while `messagesLeft` > 0; take = 1 counts one down.
-    MessageRecord message;
+    MessageRecord message;  // handed out by FetchMessage while messagesLeft > 0
     int messagesLeft = 0;
     std::vector<int> fetchTakes;
-
-    static FakeApplication* current;
 };
 
-inline ChannelRequest UdpRequest(uint8_t channelNumber) {
-    ChannelRequest request;
-    request.kind = kChannelKindUdp;
-    request.channelNumber = channelNumber;
-    return request;
-}
+// One UDP channel number 1 over a fake transport; created on first use so that a test can
+// set link parameters first.
+class ChannelTest : public ::testing::Test {
+protected:
+    void SetUp() override { app.Start(); }
+
+    LinkChannel& Channel() {
+        if (!channel) {
+            ChannelRequest request;
+            request.kind = kChannelKindUdp;
+            request.channelNumber = 1;
+            channel = std::make_unique<LinkChannel>(request, transport);
+        }
+        return *channel;
+    }
+    LinkChannel::State& S() { return Channel().Internals(); }
+    void Reopen() {
+        app.Start();
+        channel.reset();
+    }
+
+    // The Send command's path: store the bytes, flag them, queue them.
+    void Submit(const Bytes& bytes) {
+        StoreUserPacket(bytes.data(), static_cast<uint16_t>(bytes.size()));
+        Channel().SetUserPacketPending(true);
+        Channel().QueueUserPacket();
+    }
+    // An engine-built packet at the tail, as the cycle builder queues them.
+    void QueueAccounted(const Bytes& bytes, uint32_t wait = 2000) {
+        auto packet = std::make_unique<LinkPacket>(LinkPacket::Parse(bytes.data(), bytes.size()));
+        packet->wait = wait;
+        S().sendQueue.PushBack(std::move(packet));
+    }
+    Bytes HeadBytes() {
+        const LinkPacket* head = S().sendQueue.Head();
+        return head != nullptr ? Bytes(head->Data(), head->Data() + head->Length()) : Bytes{};
+    }
+
+    FakeApplication app;
+    FakeTransport transport;
+    std::unique_ptr<LinkChannel> channel;
+};
 
 }  // namespace tarvu::testing

@@ -1,4 +1,3 @@
-#include "link/link_channel.h"
 #include "link_channel_fakes.h"
 
 #include <gtest/gtest.h>
@@ -6,83 +5,65 @@
 namespace tarvu::testing {
 namespace {
 
-class ReceivePathTest : public ::testing::Test {
+constexpr uint32_t kConverter = 0x0A01A8C0;  // 192.168.1.10 in network order
+constexpr uint32_t kOtherHost = 0x0100007F;
+
+class ReceivePathTest : public ChannelTest {
 protected:
-    void SetUp() override {
-        app.Start();
-        channel = std::make_unique<LinkChannel>(UdpRequest(1), transport);
+    void Receive(const Bytes& chunk, uint32_t from = kConverter) {
+        Channel().ReceiveChunk(nsAddress{from, 10001}, chunk.data(), chunk.size());
     }
-
-    void Receive(const Bytes& chunk, uint32_t address = kConverter) {
-        channel->ReceiveChunk(nsAddress{address, 10001}, chunk.data(), chunk.size());
+    std::vector<Bytes> Traced(int stage) {
+        std::vector<Bytes> out;
+        for (const TraceEntry& t : app.traces) {
+            if (t.stage == stage) {
+                out.push_back(t.bytes);
+            }
+        }
+        return out;
     }
-
-    static constexpr uint32_t kConverter = 0x0A01A8C0;  // 192.168.1.10 in network order
-    FakeApplication app;
-    FakeTransport transport;
-    std::unique_ptr<LinkChannel> channel;
 };
 
 TEST_F(ReceivePathTest, SwitchOffTracesTheRawChunkOnly) {
     Receive({0x7E, 0x41, 0x7F});
     ASSERT_EQ(app.traces.size(), 1u);
-    const TraceEntry& entry = app.traces[0];
-    EXPECT_EQ(entry.channel, channel.get());
-    EXPECT_EQ(entry.bytes, (Bytes{0x7E, 0x41, 0x7F}));
-    EXPECT_EQ(entry.direction, 0);
-    EXPECT_EQ(entry.stage, 0);
-    EXPECT_EQ(entry.address, kConverter);
-    EXPECT_EQ(entry.port, 10001u);
-    EXPECT_EQ(channel->RemoteAddress(), 0u);
+    const TraceEntry& t = app.traces[0];
+    EXPECT_EQ(t.channel, &Channel());
+    EXPECT_EQ(t.bytes, (Bytes{0x7E, 0x41, 0x7F}));
+    EXPECT_EQ(t.direction, 0);
+    EXPECT_EQ(t.stage, 0);
+    EXPECT_EQ(t.address, kConverter);
+    EXPECT_EQ(t.port, 10001u);
+    EXPECT_EQ(Channel().RemoteAddress(), 0u);
 }
 
-TEST_F(ReceivePathTest, SwitchOnTracesEachDecodedFrameAfterTheChunk) {
+TEST_F(ReceivePathTest, SwitchOnTracesEachDecodedFrameAfterItsChunk) {
     app.window.substitution = true;
     Receive({0x7E, 0x41, 0x7F, 0x7E, 0x7F});
-    ASSERT_EQ(app.traces.size(), 3u);
-    EXPECT_EQ(app.traces[0].stage, 0);
-    EXPECT_EQ(app.traces[0].bytes.size(), 5u);
-    EXPECT_EQ(app.traces[1].stage, 1);
-    EXPECT_EQ(app.traces[1].bytes, (Bytes{0x41}));
-    EXPECT_EQ(app.traces[1].direction, 0);
-    EXPECT_EQ(app.traces[2].stage, 1);
-    EXPECT_TRUE(app.traces[2].bytes.empty());  // 7E 7F: an empty packet is still traced
-}
-
-TEST_F(ReceivePathTest, FramesSpanChunksWhileTheSwitchStaysOn) {
-    app.window.substitution = true;
-    Receive({0x7E, 0x41});  // no 7F yet: raw trace only, bytes kept
-    ASSERT_EQ(app.traces.size(), 1u);
+    Receive({0x7E, 0x41});  // no 7F yet: the bytes wait in the decoder
+    EXPECT_EQ(app.traces.size(), 4u);
     Receive({0x7D, 0x3E, 0x42, 0x7F});
-    ASSERT_EQ(app.traces.size(), 3u);
-    EXPECT_EQ(app.traces[2].bytes, (Bytes{0x41, 0x7E, 0x42}));
+    EXPECT_EQ(Traced(0).size(), 3u);
+    EXPECT_EQ(Traced(1), (std::vector<Bytes>{{0x41}, {}, {0x41, 0x7E, 0x42}}));
+    EXPECT_EQ(app.traces[1].stage, 1);  // right after the chunk that completed it
+    EXPECT_EQ(app.traces[1].direction, 0);
 
-    // With the switch off the decoder sees nothing, so a frame it did not see the start of
-    // yields nothing later.
+    // A chunk received with the switch off never reaches the decoder.
     app.window.substitution = false;
     Receive({0x7E, 0x43});
     app.window.substitution = true;
     Receive({0x44, 0x7F});
-    EXPECT_EQ(app.traces.size(), 5u);
+    EXPECT_EQ(Traced(1).size(), 3u);
 }
 
-TEST_F(ReceivePathTest, AnyPeerAnsweringAFrameBecomesTheRemembered) {
-    channel->SetRemote(kConverter, 10001);
+TEST_F(ReceivePathTest, APeerAnsweringAFrameBecomesTheRememberedConverter) {
+    Channel().SetRemote(kConverter, 10001);
     app.window.substitution = true;
-    Receive({0x7E, 0x41, 0x7F}, 0x0100007F);
-    EXPECT_EQ(channel->RemoteAddress(), 0x0100007Fu);
-    EXPECT_EQ(channel->RemotePort(), 10001u);
-    EXPECT_EQ(app.traces[0].address, 0x0100007Fu);
-
-    // A chunk that completes no frame leaves the address alone.
-    Receive({0x41, 0x42}, kConverter);
-    EXPECT_EQ(channel->RemoteAddress(), 0x0100007Fu);
-}
-
-TEST_F(ReceivePathTest, WithoutAMainWindowChunksAreTracedRaw) {
-    app.hasWindow = false;
-    Receive({0x7E, 0x41, 0x7F});
-    EXPECT_EQ(app.traces.size(), 1u);
+    Receive({0x41, 0x42}, kOtherHost);  // no frame: nothing remembered
+    EXPECT_EQ(Channel().RemoteAddress(), kConverter);
+    Receive({0x7E, 0x41, 0x7F}, kOtherHost);
+    EXPECT_EQ(Channel().RemoteAddress(), kOtherHost);
+    EXPECT_EQ(Channel().RemotePort(), 10001u);
 }
 
 }  // namespace
