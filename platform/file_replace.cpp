@@ -103,8 +103,6 @@ bool ReplaceFileContents(const std::filesystem::path& file, std::string_view byt
     if (target.filename().empty()) {
         return false;
     }
-    const std::filesystem::path directory =
-        target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
 
     struct stat existing {};
     const bool exists = ::stat(target.c_str(), &existing) == 0;
@@ -137,14 +135,12 @@ bool ReplaceFileContents(const std::filesystem::path& file, std::string_view byt
     }
     ok = ok && ::fsync(fd.Get()) == 0;
     ok = fd.Close() && ok;
+    // The new contents reach the disk before the rename, so after a crash the file holds
+    // either version whole; the directory is not flushed, as losing the rename only brings
+    // back the old version.
     if (!ok || ::rename(temporary.c_str(), target.c_str()) != 0) {
         ::unlink(temporary.c_str());
         return false;
-    }
-    // Make the rename itself durable; a failure here no longer endangers either version.
-    FileDescriptor dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.Get() >= 0) {
-        ::fsync(dir.Get());
     }
     return true;
 }

@@ -89,14 +89,12 @@ TEST(ProfileText, RejectsEntriesThatWouldNotReadBack) {
     EXPECT_TRUE(IsValidProfileEntry("UDP", "PACKETIK", " 7E 7F; [x]=y "));
     EXPECT_FALSE(IsValidProfileEntry("UDP", "K", "a\r\n[Evil]\r\nx=1"));
     EXPECT_FALSE(IsValidProfileEntry("UDP", "K", std::string("a\0b", 3)));
-    EXPECT_FALSE(IsValidProfileEntry("U]DP", "K", "v"));
-    EXPECT_FALSE(IsValidProfileEntry("", "K", "v"));
-    EXPECT_FALSE(IsValidProfileEntry("UDP", "", "v"));
-    EXPECT_FALSE(IsValidProfileEntry("UDP", " K", "v"));
-    EXPECT_FALSE(IsValidProfileEntry("UDP", "K=1", "v"));
-    EXPECT_FALSE(IsValidProfileEntry("UDP", "[K", "v"));
-    EXPECT_FALSE(IsValidProfileEntry("UDP", ";K", "v"));
-    EXPECT_FALSE(IsValidProfileEntry("U\nDP", "K", "v"));
+    for (const char* section : {"", "U]DP", "U\nDP"}) {
+        EXPECT_FALSE(IsValidProfileEntry(section, "K", "v")) << section;
+    }
+    for (const char* key : {"", " K", "K=1", "[K", ";K"}) {
+        EXPECT_FALSE(IsValidProfileEntry("UDP", key, "v")) << key;
+    }
 }
 
 }  // namespace
