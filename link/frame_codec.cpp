@@ -17,6 +17,17 @@ constexpr std::array<uint8_t, 256> MakeReservedTable() {
 
 constexpr std::array<uint8_t, 256> kReserved = MakeReservedTable();
 
+// Decoder byte classes as bits, looked up rather than compared so that the compiler keeps the
+// unescaping loop free of data-dependent branches: bit 0 escape, bit 1 delimiter.
+constexpr std::array<uint8_t, 256> MakeDecodeClassTable() {
+    std::array<uint8_t, 256> table = {};
+    table[kFrameEscape] = 1;
+    table[kFrameStart] = table[kFrameEnd] = 2;
+    return table;
+}
+
+constexpr std::array<uint8_t, 256> kDecodeClass = MakeDecodeClassTable();
+
 uint16_t SaturatingAdd(uint16_t count, size_t add) {
     if (count == FrameDecoder::kNoFrame) {
         return count;
@@ -39,8 +50,9 @@ struct Unescaper {
             const uint8_t c = span[i];
             out[j] = static_cast<uint8_t>(c ^ (esc * kFrameEscapeXor));
             const unsigned free = esc ^ 1u;
-            const unsigned startsEscape = free & (c == kFrameEscape ? 1u : 0u);
-            const unsigned delimiter = free & ((c & 0xFE) == kFrameStart ? 1u : 0u);
+            const unsigned cls = kDecodeClass[c];
+            const unsigned startsEscape = free & cls;
+            const unsigned delimiter = free & (cls >> 1);
             j += 1u ^ (startsEscape | delimiter);
             esc = startsEscape;
         }

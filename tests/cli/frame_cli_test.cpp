@@ -1,0 +1,122 @@
+// End-to-end tests of `tarvu-cli frame`: the real binary, its standard output and exit code.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+#include <sys/wait.h>
+
+namespace {
+
+struct RunResult {
+    int exitCode = -1;
+    std::string output;
+};
+
+// Runs tarvu-cli with `args` (shell words). Standard error joins the output only when asked,
+// so that successful runs are checked for exactly what they print on standard output.
+RunResult RunCli(const std::string& args, bool withStderr = false) {
+    const std::string command =
+        std::string("'") + TARVU_CLI_PATH + "' " + args + (withStderr ? " 2>&1" : "");
+    RunResult result;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        ADD_FAILURE() << "popen failed for " << command;
+        return result;
+    }
+    char buffer[4096];
+    size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+        result.output.append(buffer, n);
+    }
+    const int status = pclose(pipe);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+std::string Repeat(const std::string& word, size_t count) {
+    std::string text;
+    for (size_t i = 0; i < count; ++i) {
+        text += word;
+    }
+    return text;
+}
+
+TEST(FrameCli, EncodePrintsTheFrame) {
+    const std::string expected = "7E 7D 51 7D 41 7D 40 30 7D 50 A3 7D 41 7D 40 D1 7F\n";
+    RunResult r = RunCli("frame encode 11 01 00 30 10 A3 01 00 D1");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.output, expected);
+    // Blanks anywhere, either case, in one or several words.
+    EXPECT_EQ(RunCli("frame encode 1101 '00 3' 010a30100d1").output, expected);
+    r = RunCli("frame encode");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.output, "7E 7F\n");
+
+    // A full 512-byte packet of reserved bytes fits; one byte more is refused.
+    r = RunCli("frame encode " + Repeat("7E", 512));
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.output, "7E " + Repeat("7D 3E ", 512) + "7F\n");
+    r = RunCli("frame encode " + Repeat("00", 513), true);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.output.find("513 bytes"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("at most 512"), std::string::npos) << r.output;
+}
+
+TEST(FrameCli, DecodePrintsEachPacketOnItsOwnLine) {
+    RunResult r = RunCli("frame decode 7E 41 7D 3E 42 7F 7E7F 41 42 7F 7E 41 7E 42 7F 7e 41 7d 7f");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.output, "41 7E 42\n\n42\n41 3F\n");
+    // Noise and an unfinished frame give nothing at all.
+    r = RunCli("frame decode 41 42 7F 7E 43");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.output, "");
+    // A span of 513 bytes is dropped, 512 is not.
+    r = RunCli("frame decode 7E" + Repeat(" 44", 511) + " 7F 7E" + Repeat(" 45", 510) + " 7F");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.output, Repeat("45 ", 509) + "45\n");
+}
+
+TEST(FrameCli, EncodeThenDecodeGivesThePacketBack) {
+    std::mt19937 rng(3);
+    for (int round = 0; round < 5; ++round) {
+        std::string packet;
+        const size_t n = 1 + rng() % 150;
+        for (size_t i = 0; i < n; ++i) {
+            char byte[4];
+            std::snprintf(byte, sizeof byte, "%02X", static_cast<unsigned>(rng() % 256));
+            packet += (i == 0 ? "" : " ") + std::string(byte);
+        }
+        RunResult frame = RunCli("frame encode " + packet);
+        ASSERT_EQ(frame.exitCode, 0);
+        RunResult back = RunCli("frame decode " + frame.output);
+        EXPECT_EQ(back.exitCode, 0);
+        EXPECT_EQ(back.output, packet + "\n");
+    }
+}
+
+TEST(FrameCli, BadInputIsAUsageError) {
+    RunResult r = RunCli("frame decode 7E 4G 7F", true);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.output.find("'G' at position 5"), std::string::npos) << r.output;
+    r = RunCli("frame encode 7E,7F", true);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.output.find("','"), std::string::npos) << r.output;
+    r = RunCli("frame encode 7E 7", true);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.output.find("odd number"), std::string::npos) << r.output;
+    EXPECT_EQ(RunCli("frame", true).exitCode, 2);
+    EXPECT_EQ(RunCli("frame reverse 7E", true).exitCode, 2);
+}
+
+TEST(FrameCli, HelpShowsAnExample) {
+    for (const char* sub : {"encode", "decode"}) {
+        RunResult r = RunCli(std::string("frame ") + sub + " --help");
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_NE(r.output.find("Example:"), std::string::npos) << sub;
+        EXPECT_NE(r.output.find(std::string("tarvu-cli frame ") + sub), std::string::npos);
+    }
+}
+
+}  // namespace
