@@ -1,0 +1,50 @@
+#include "app/gui/command_line.h"
+
+#include <QCommandLineParser>
+
+namespace tarvu {
+
+CommandLineResult ParseGuiCommandLine(const QStringList& arguments, GuiOptions& options,
+                                      QString& message) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Tarvu: test client for the GPRS connection of alarm-system converters."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption settings(
+        QStringList{QStringLiteral("settings")},
+        QStringLiteral("Settings file to use instead of settings.ini."), QStringLiteral("FILE"));
+    const QCommandLineOption debug(QStringList{QStringLiteral("debug")},
+                                   QStringLiteral("Write debug output to standard error."));
+    parser.addOption(settings);
+    parser.addOption(debug);
+
+    if (!parser.parse(arguments)) {
+        message = parser.errorText() + QLatin1Char('\n') + parser.helpText();
+        return CommandLineResult::kExitFailure;
+    }
+    if (parser.isSet(help)) {
+        message = parser.helpText();
+        return CommandLineResult::kExitSuccess;
+    }
+    if (parser.isSet(version)) {
+        message = QStringLiteral("tarvu 1.0\n");
+        return CommandLineResult::kExitSuccess;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        message = QStringLiteral("Unexpected argument: ") + parser.positionalArguments().first() +
+                  QLatin1Char('\n') + parser.helpText();
+        return CommandLineResult::kExitFailure;
+    }
+    if (parser.isSet(settings)) {
+        options.settingsFile = parser.value(settings);
+        if (options.settingsFile.isEmpty()) {
+            message = QStringLiteral("--settings needs a file name\n");
+            return CommandLineResult::kExitFailure;
+        }
+    }
+    options.debug = parser.isSet(debug);
+    return CommandLineResult::kRun;
+}
+
+}  // namespace tarvu
