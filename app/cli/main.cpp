@@ -1,6 +1,9 @@
 // tarvu-cli: the command-line twin of the Tarvu dialog, and engineer's tools beside it.
 
+#include "app/cli/client_mode.h"
 #include "app/cli/commands.h"
+
+#include <string_view>
 
 int main(int argc, char** argv) {
     CLI::App app{
@@ -8,6 +11,8 @@ int main(int argc, char** argv) {
         "byte both ways, or use the engineer's tools below."};
     app.set_version_flag("--version", "tarvu-cli 1.0");
     int exitCode = 0;
+    tarvu::cli::ClientOptions clientOptions;
+    tarvu::cli::AddClientOptions(app, clientOptions);
     tarvu::cli::RegisterFrameCommand(app, exitCode);
     tarvu::cli::RegisterDescribeCommand(app, exitCode);
     tarvu::cli::RegisterGostCommand(app, exitCode);
@@ -18,6 +23,14 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         // Help and version exit 0; every parse error is a usage error, exit 2.
         return app.exit(e) == 0 ? 0 : 2;
+    }
+    if (app.get_subcommands().empty()) {
+        // No subcommand: the client itself. Its message boxes carry the program's name.
+        std::string_view title = argc > 0 ? argv[0] : "tarvu-cli";
+        if (const size_t slash = title.rfind('/'); slash != std::string_view::npos) {
+            title.remove_prefix(slash + 1);
+        }
+        return tarvu::cli::RunClient(clientOptions, std::string(title));
     }
     return exitCode;
 }

@@ -1,0 +1,41 @@
+#pragma once
+// tarvu-cli without a subcommand: the dialog's start-up, one "Send!" per --send, and the
+// closing sequence, with every trace line on standard output.
+
+#include "app/channel_service.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarvu::cli {
+
+struct ClientOptions {
+    std::string settingsFile;
+    std::string to;  // empty: the stored "IP ADDRES"
+    std::optional<int> port;
+    std::optional<int> listen;
+    std::optional<bool> frame;
+    std::vector<std::string> sends;
+    int intervalMs = 300;
+    std::optional<int> waitMs;  // none: until SIGINT or SIGTERM
+    std::optional<int> count;
+    bool debug = false;
+};
+
+// Adds the client options to the top-level application, with a help text and an example.
+void AddClientOptions(CLI::App& app, ClientOptions& options);
+
+// Exit codes of the client mode.
+constexpr int kClientOk = 0;
+constexpr int kClientChannelNotOpen = 1;
+constexpr int kClientUsageError = 2;
+
+// Runs one session. `title` is the caption of message boxes (the program's name).
+int RunClient(const ClientOptions& options, const std::string& title,
+              ChannelService& channels = TransportChannels());
+
+}  // namespace tarvu::cli

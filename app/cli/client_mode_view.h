@@ -1,0 +1,53 @@
+#pragma once
+// The dialog's fields for tarvu-cli: kept in memory, with the values given on the command line
+// pinned, so that they take the stored values' place when the start-up fills the fields.
+// Trace lines go to standard output, one flushed line at a time.
+
+#include "app/dialog_view.h"
+
+#include <cstdio>
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace tarvu::cli {
+
+struct PinnedFields {
+    std::optional<std::array<uint8_t, 4>> ipAddress;
+    std::optional<std::string> sendPort;
+    std::optional<std::string> readPort;
+    std::optional<bool> substitution;
+};
+
+class ClientModeView : public DialogView {
+public:
+    // `trace` receives the trace lines (standard output in the program).
+    explicit ClientModeView(PinnedFields pinned, std::FILE* trace = stdout);
+
+    std::string PacketText() const override;
+    void SetPacketText(const std::string& text) override;
+    std::array<uint8_t, 4> IpAddress() const override;
+    void SetIpAddress(const std::array<uint8_t, 4>& octets) override;
+    std::string ReadPortText() const override;
+    void SetReadPortText(const std::string& text) override;
+    std::string SendPortText() const override;
+    void SetSendPortText(const std::string& text) override;
+    bool SubstitutionChecked() const override;
+    void SetSubstitutionChecked(bool checked) override;
+    void ClearAddressList() override {}
+    void AddAddressLine(const std::string& /*line*/) override {}
+    void SetStatusText(int /*which*/, const std::string& /*text*/) override {}
+    void AppendTraceLine(const std::string& line) override;
+
+private:
+    PinnedFields pinned_;
+    std::FILE* trace_;
+    std::mutex traceMutex_;
+    std::string packet_;
+    std::array<uint8_t, 4> ipAddress_ = {};
+    std::string sendPort_;
+    std::string readPort_;
+    bool substitution_ = false;
+};
+
+}  // namespace tarvu::cli

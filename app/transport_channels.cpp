@@ -1,0 +1,27 @@
+#include "app/channel_service.h"
+#include "transport/channel_table.h"
+#include "transport/submit_user_packet.h"
+
+namespace tarvu {
+namespace {
+
+class TransportChannelService final : public ChannelService {
+public:
+    int Open(ChannelRequest& request) override { return OpenChannel(request); }
+    void Close(ChannelRequest& request) override { CloseChannel(request); }
+    bool IsOpen(uint8_t channelNumber) const override {
+        return FindChannel(channelNumber) != nullptr;
+    }
+    int SubmitUserPacket(const uint8_t* bytes, uint16_t count) override {
+        return tarvu::SubmitUserPacket(bytes, count);
+    }
+};
+
+}  // namespace
+
+ChannelService& TransportChannels() {
+    static TransportChannelService service;
+    return service;
+}
+
+}  // namespace tarvu

@@ -1,0 +1,39 @@
+#pragma once
+// Runs another program with its standard output and error sent to files, for end-to-end
+// tests of the command-line programs.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarvu {
+
+class ChildProcess {
+public:
+    ChildProcess() = default;
+    // A child still running is killed and reaped.
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // Starts `program` with `arguments` (without the program name). Returns false when the
+    // program cannot be started.
+    bool Start(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+               const std::filesystem::path& standardOutput,
+               const std::filesystem::path& standardError);
+
+    // Waits up to `timeoutMs` for the end. The exit code, or 128 + the signal number for a
+    // program ended by a signal; nothing while it still runs.
+    std::optional<int> Wait(int timeoutMs);
+
+    // SIGINT and SIGTERM, as Ctrl+C and a service manager send them.
+    void Interrupt();
+    void Terminate();
+
+private:
+    int pid_ = -1;
+    std::optional<int> status_;
+};
+
+}  // namespace tarvu

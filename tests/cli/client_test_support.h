@@ -1,0 +1,112 @@
+#pragma once
+// Helpers for the end-to-end tests of tarvu-cli: temporary directories, free UDP ports and
+// running the real program.
+
+#include "platform/child_process.h"
+#include "platform/plain_udp_socket.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tarvu::testing {
+
+// A fresh directory under the system's temporary directory, removed afterwards.
+class TempDirectory {
+public:
+    TempDirectory() {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        path_ = std::filesystem::temp_directory_path() /
+                (std::string("tarvu_cli_") + info->test_suite_name() + "_" + info->name() + "_" +
+                 std::to_string(reinterpret_cast<uintptr_t>(this)));
+        std::filesystem::remove_all(path_);
+        std::filesystem::create_directories(path_);
+    }
+    ~TempDirectory() { std::filesystem::remove_all(path_); }
+    const std::filesystem::path& Path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+inline std::string ReadFile(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+inline std::vector<std::string> ReadLines(const std::filesystem::path& file) {
+    std::vector<std::string> lines;
+    std::istringstream in(ReadFile(file));
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// 127.0.0.1 in network byte order.
+inline uint32_t LoopbackAddress() {
+    const uint8_t octets[4] = {127, 0, 0, 1};
+    uint32_t address = 0;
+    std::memcpy(&address, octets, 4);
+    return address;
+}
+
+// A UDP port that the kernel reported free a moment ago.
+inline uint16_t FreeUdpPort() {
+    PlainUdpSocket socket;
+    std::string error;
+    EXPECT_TRUE(socket.Bind(0, error)) << error;
+    return socket.LocalPort();
+}
+
+// "127.000.000.001:01234" as the trace prints a loopback peer.
+inline std::string LoopbackPeer(uint16_t port) {
+    char text[32];
+    std::snprintf(text, sizeof text, "127.000.000.001:%.5u", static_cast<unsigned>(port));
+    return text;
+}
+
+// Polls until `file` contains `text` or `timeoutMs` have passed.
+inline bool WaitForText(const std::filesystem::path& file, const std::string& text, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (ReadFile(file).find(text) == std::string::npos) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+// Runs tarvu-cli to its end (killed after `timeoutMs`); returns the exit code, -1 on time-out.
+struct CliRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+inline CliRun RunCli(const TempDirectory& dir, const std::vector<std::string>& arguments,
+                     int timeoutMs = 10000) {
+    ChildProcess child;
+    CliRun run;
+    if (!child.Start(TARVU_CLI_PATH, arguments, dir / "run.out", dir / "run.err")) {
+        ADD_FAILURE() << "cannot start " << TARVU_CLI_PATH;
+        return run;
+    }
+    run.exitCode = child.Wait(timeoutMs).value_or(-1);
+    run.out = ReadFile(dir / "run.out");
+    run.err = ReadFile(dir / "run.err");
+    return run;
+}
+
+}  // namespace tarvu::testing
