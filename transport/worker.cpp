@@ -1,0 +1,137 @@
+#include "transport/worker.h"
+
+#include "link/ns_address.h"
+#include "platform/debug_output.h"
+#include "platform/thread_id.h"
+#include "transport/channel_table.h"
+#include "transport/libnet_provider.h"
+#include "transport/transport_state.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+namespace tarvu {
+namespace {
+
+const char* KindName(uint32_t kind) {
+    switch (kind) {
+        case nsIOT_ERROR:
+            return "nsIOT_ERROR";
+        case nsIOT_SEND:
+            return "nsIOT_SEND";
+        case nsIOT_WAITCOMM:
+            return "nsIOT_WAITCOMM";
+        case nsT_TIMER_SEND:
+            return "nsT_TIMER_SEND";
+        default:
+            return "неизвесн.";
+    }
+}
+
+void ReturnRecord(cnsIoDriver* driver, uintptr_t key, nsOverlapped* record) {
+    OutputDebugString(FormatDeleteLine(key, driver));
+    driver->DeleteOverlapped(record);
+}
+
+void DeliverReceive(const nsOverlapped& record, uint32_t bytes) {
+    // Every datagram goes to the lowest open channel, whichever socket it came in on.
+    ChannelPin target = PinLowestOpenChannel();
+    if (!target) {
+        return;
+    }
+    nsAddress sender;
+    sender.address = record.peer.address;
+    sender.port = SocketAddressPort(record.peer);
+    target->Link().ReceiveChunk(sender, record.data, bytes);
+}
+
+}  // namespace
+
+std::string FormatCompletionLine(uintptr_t key, uint32_t kind, uint32_t bytes, uint32_t threadId,
+                                 uint32_t running) {
+    char line[160];
+    const auto wideKey = static_cast<uintmax_t>(key);
+    if (kind == nsIOT_RECV) {
+        std::snprintf(line, sizeof line, "0x%.4jx %s = %d b %d\n", wideKey, "nsIOT_RECV",
+                      static_cast<int>(bytes), static_cast<int>(running));
+    } else if (kind == nsIOT_QUIT) {
+        std::snprintf(line, sizeof line, "0x%.4jx %s 0x%.4x %d\n", wideKey,
+                      "nsIOT_QUIT TreadID =", threadId, static_cast<int>(running));
+    } else {
+        std::snprintf(line, sizeof line, "0x%.4jx %s %d\n", wideKey, KindName(kind),
+                      static_cast<int>(running));
+    }
+    return line;
+}
+
+std::string FormatDeleteLine(uintptr_t key, const cnsIoDriver* driver) {
+    char line[160];
+    std::snprintf(line, sizeof line, "Перед вызовом DeleteOverlapped 0x%.4jx ,  this =  0x%.4jx\n",
+                  static_cast<uintmax_t>(key),
+                  static_cast<uintmax_t>(reinterpret_cast<uintptr_t>(driver)));
+    return line;
+}
+
+void WorkerThread() {
+    TransportState& state = Transport();
+    // The port outlives every worker: it is destroyed only after all of them were joined.
+    CompletionPort& port = *state.port;
+    for (;;) {
+        Completion completion;
+        if (!port.Get(&completion, kWaitInfinite) || completion.overlapped == nullptr) {
+            continue;
+        }
+        nsOverlapped* record = RecordOf(completion.overlapped);
+        const uintptr_t key = completion.key;
+        const uint32_t kind = record->kind;
+
+        if (kind == nsIOT_QUIT) {
+            // A quit names the channel being closed, which waits for this thread to end.
+            auto* channel = reinterpret_cast<cnsLibnetProvider*>(key);
+            OutputDebugString(FormatCompletionLine(key, kind, completion.bytes, CurrentThreadId(),
+                                                   channel->Running()));
+            --state.runningThreads;
+            ReturnRecord(channel->Driver(), key, record);
+            port.LeaveThread();
+            return;
+        }
+
+        // A completion may outlive its channel when another driver's worker takes it; such a
+        // record is not returned (every record is released with the last driver anyway).
+        ChannelPin channel = PinChannel(key);
+        OutputDebugString(
+            FormatCompletionLine(key, kind, completion.bytes, 0, channel ? channel->Running() : 0));
+        if (completion.error == kErrorOperationAborted) {
+            OutputDebugString("ERROR_OPERATION_ABORTED; \n");
+        }
+        if (!channel || !channel->HasOpenedDriver()) {
+            continue;
+        }
+        cnsIoDriver* driver = channel->Driver();
+        switch (kind) {
+            case nsIOT_RECV:
+                if (channel->Receiving() == 1) {
+                    // A failed receive (port unreachable, aborted) reports 0 bytes.
+                    if (completion.bytes > 0) {
+                        DeliverReceive(*record, completion.bytes);
+                    }
+                    OutputDebugString(FormatDeleteLine(key, driver));
+                    driver->PostReceive();
+                }
+                break;
+            case nsIOT_WAITCOMM:
+                driver->HandleWaitComm(record);
+                break;
+            case nsT_TIMER_SEND:
+                if (channel->Running() == 1) {
+                    channel->Link().SendStep();
+                }
+                break;
+            default:  // nsIOT_SEND, nsIOT_ERROR and unknown kinds: nothing further
+                break;
+        }
+        ReturnRecord(driver, key, record);
+    }
+}
+
+}  // namespace tarvu
