@@ -177,9 +177,11 @@ void BnDecode(BnDigit* a, int digits, const uint8_t* bytes, size_t length) {
 void BnEncode(uint8_t* bytes, size_t length, const BnDigit* a, int digits) {
     for (size_t fromEnd = 0; fromEnd < length; ++fromEnd) {
         const size_t digit = fromEnd / 4;
-        bytes[length - 1 - fromEnd] = digit < static_cast<size_t>(digits)
-                                          ? static_cast<uint8_t>(a[digit] >> (8 * (fromEnd % 4)))
-                                          : 0;
+        BnDigit value = 0;
+        if (digit < static_cast<size_t>(digits)) {
+            value = a[digit] >> (8 * (fromEnd % 4));
+        }
+        bytes[length - 1 - fromEnd] = static_cast<uint8_t>(value);
     }
 }
 

@@ -1,15 +1,71 @@
 #include "app/cli/commands.h"
+#include "app/cli/hex_args.h"
+#include "crypto/gost_cipher.h"
+#include "link/hex_text.h"
 
 #include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace tarvu::cli {
+namespace {
 
-// Placeholder until the command is built.
+struct GostEncryptArgs {
+    std::string key;
+    std::vector<std::string> body;
+};
+
+int RunGostEncrypt(const GostEncryptArgs& args) {
+    std::vector<uint8_t> keyBytes;
+    if (!ParseHexArgs({args.key}, keyBytes)) {
+        return kUsageError;
+    }
+    if (keyBytes.size() != GostKey{}.size()) {
+        std::fprintf(stderr, "tarvu-cli: the key must be 32 bytes (64 hex digits), not %zu\n",
+                     keyBytes.size());
+        return kUsageError;
+    }
+    std::vector<uint8_t> body;
+    if (!ParseHexArgs(args.body, body)) {
+        return kUsageError;
+    }
+    if (body.size() > kGostMaxBody) {
+        std::fprintf(stderr, "tarvu-cli: a body of %zu bytes is longer than the %zu allowed\n",
+                     body.size(), kGostMaxBody);
+        return kUsageError;
+    }
+    GostKey key;
+    std::copy(keyBytes.begin(), keyBytes.end(), key.begin());
+    const size_t length = body.size();
+    body.resize(length + kGostBufferSpare);
+    PadRecord pad{};
+    const uint8_t n = GostEncryptPacket(body, length, pad, key);
+    if (n == 0) {
+        std::fprintf(stderr, "tarvu-cli: the body was not encrypted\n");
+        return 1;
+    }
+    std::printf("pad: %s\n", FormatHexBytes(pad.data(), pad[0] + 1u).c_str());
+    std::printf("cipher: %s\n", FormatHexBytes(body.data(), n).c_str());
+    return 0;
+}
+
+}  // namespace
+
 void RegisterGostCommand(CLI::App& app, int& exitCode) {
-    app.add_subcommand("gost", "(not built yet)")->callback([&exitCode] {
-        std::fprintf(stderr, "tarvu-cli: gost is not built yet\n");
-        exitCode = 1;
-    });
+    CLI::App* gost = app.add_subcommand("gost", "GOST 28147-89 packet cipher");
+    gost->require_subcommand(1);
+    auto args = std::make_shared<GostEncryptArgs>();
+    CLI::App* encrypt = gost->add_subcommand(
+        "encrypt",
+        "Encrypt a packet body as the link engine does: random pad bytes in front, the pad "
+        "count behind, the bytes chained, each 8-byte block encrypted. Prints 'pad: ' with "
+        "the pad record (count, then the pad bytes) and 'cipher: ' with the encrypted body. "
+        "The pad bytes come from the millisecond clock, so the output changes from run to run.");
+    encrypt->add_option("--key", args->key, "the 32-byte key as 64 hex digits (blanks allowed)")
+        ->required();
+    encrypt->add_option("HEX", args->body, "body bytes (none for an empty body; at most 246)");
+    encrypt->callback([args, &exitCode] { exitCode = RunGostEncrypt(*args); });
 }
 
 }  // namespace tarvu::cli
