@@ -38,4 +38,38 @@ void GostEncryptBlock(uint8_t* block, const GostSubkeys& k, const GostRoundTable
     StoreLe32(block + 4, n1);
 }
 
+void GostEncryptBlocks(uint8_t* blocks, size_t count, const GostSubkeys& k,
+                       const GostRoundTables& t) {
+    size_t i = 0;
+    for (; i + 2 <= count; i += 2) {
+        uint8_t* a = blocks + 8 * i;
+        uint8_t* b = a + 8;
+        uint32_t a1 = LoadLe32(a);
+        uint32_t a2 = LoadLe32(a + 4);
+        uint32_t b1 = LoadLe32(b);
+        uint32_t b2 = LoadLe32(b + 4);
+        for (int pass = 0; pass < 3; ++pass) {
+            for (int j = 0; j < 8; j += 2) {
+                a2 ^= RoundFunction(a1 + k[j], t);
+                b2 ^= RoundFunction(b1 + k[j], t);
+                a1 ^= RoundFunction(a2 + k[j + 1], t);
+                b1 ^= RoundFunction(b2 + k[j + 1], t);
+            }
+        }
+        for (int j = 7; j > 0; j -= 2) {
+            a2 ^= RoundFunction(a1 + k[j], t);
+            b2 ^= RoundFunction(b1 + k[j], t);
+            a1 ^= RoundFunction(a2 + k[j - 1], t);
+            b1 ^= RoundFunction(b2 + k[j - 1], t);
+        }
+        StoreLe32(a, a2);
+        StoreLe32(a + 4, a1);
+        StoreLe32(b, b2);
+        StoreLe32(b + 4, b1);
+    }
+    if (i < count) {
+        GostEncryptBlock(blocks + 8 * i, k, t);
+    }
+}
+
 }  // namespace tarvu

@@ -3,6 +3,7 @@
 // table is data, so the same step runs with the program's table or any other.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace tarvu {
@@ -37,5 +38,10 @@ GostSubkeys GostExpandKey(const GostKey& key);
 // Encrypts block[0..7] in place: N1 from bytes 0-3 and N2 from bytes 4-7 (little-endian),
 // subkeys K0..K7 three times then K7..K0, N2 written to bytes 0-3 and N1 to bytes 4-7.
 void GostEncryptBlock(uint8_t* block, const GostSubkeys& subkeys, const GostRoundTables& tables);
+
+// The same step on `count` consecutive, independent 8-byte blocks (electronic code book),
+// two at a time so that their rounds overlap in the processor.
+void GostEncryptBlocks(uint8_t* blocks, size_t count, const GostSubkeys& subkeys,
+                       const GostRoundTables& tables);
 
 }  // namespace tarvu

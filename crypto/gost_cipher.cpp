@@ -58,10 +58,7 @@ uint8_t GostEncryptPacket(std::span<uint8_t> buffer, size_t length, PadRecord& p
         data[i] = RotateLeft1(static_cast<uint8_t>(data[i] ^ data[i - 1]));
     }
 
-    const GostSubkeys subkeys = GostExpandKey(key);
-    for (size_t offset = 0; offset < total; offset += 8) {
-        GostEncryptBlock(data + offset, subkeys, kGostRoundTables);
-    }
+    GostEncryptBlocks(data, total / 8, GostExpandKey(key), kGostRoundTables);
     return static_cast<uint8_t>(total);
 }
 
