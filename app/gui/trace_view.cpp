@@ -5,6 +5,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
+#include <algorithm>
 #include <utility>
 
 namespace tarvu {
@@ -64,29 +65,42 @@ void TraceView::Drain() {
     if (batch.empty()) {
         return;
     }
-    for (const std::string& line : batch) {
-        lines_.Append(line);
+    const bool wasOpen = openLine_;
+    uint64_t lineEnds = 0;
+    for (const std::string& piece : batch) {
+        lineEnds += static_cast<uint64_t>(std::count(piece.begin(), piece.end(), '\n'));
+        if (!piece.empty()) {
+            openLine_ = piece.back() != '\n';
+        }
     }
-    ShowLines();
+    buffer_.AppendMany(batch);
+    linesTaken_ += lineEnds;
+    // A line left open before or after makes the in-place edit awkward; rewrite instead.
+    ShowLines(lineEnds, wasOpen || openLine_);
 }
 
-void TraceView::ShowLines() {
-    const std::size_t count = lines_.Count();
-    const uint64_t fresh = lines_.AppendedTotal() - shownTotal_;
-    auto joinFrom = [this, count](std::size_t first) {
+void TraceView::ShowLines(uint64_t newLineEnds, bool rewrite) {
+    const std::vector<std::string> lines = buffer_.Lines();
+    const std::size_t count = lines.size();
+    auto joinFrom = [&lines](std::size_t first) {
         QString text;
-        for (std::size_t i = first; i < count; ++i) {
-            text += QString::fromStdString(lines_.Line(i));
+        for (std::size_t i = first; i < lines.size(); ++i) {
+            text += QString::fromStdString(lines[i]);
             text += QLatin1Char('\n');
         }
         return text;
     };
 
-    if (shownCount_ == 0 || fresh >= count) {
-        setPlainText(joinFrom(0));
+    if (rewrite || shownLines_ == 0 || newLineEnds >= count) {
+        QString text = joinFrom(0);
+        if (openLine_ && !text.isEmpty()) {
+            text.chop(1);
+        }
+        setPlainText(text);
     } else {
         // Edit in place rather than rewrite: keeps the horizontal position and selection.
-        const std::size_t dropped = shownCount_ + static_cast<std::size_t>(fresh) - count;
+        const std::size_t fresh = static_cast<std::size_t>(newLineEnds);
+        const std::size_t dropped = shownLines_ + fresh - count;
         QTextCursor cursor(document());
         cursor.beginEditBlock();
         if (dropped > 0) {
@@ -96,13 +110,12 @@ void TraceView::ShowLines() {
             cursor.removeSelectedText();
         }
         cursor.movePosition(QTextCursor::End);
-        cursor.insertText(joinFrom(count - static_cast<std::size_t>(fresh)));
+        cursor.insertText(joinFrom(count - fresh));
         cursor.endEditBlock();
     }
-    shownTotal_ = lines_.AppendedTotal();
-    shownCount_ = count;
+    shownLines_ = openLine_ ? count - 1 : count;
     ++updateCount_;
-    verticalScrollBar()->setValue(static_cast<int>(lines_.FirstVisibleLine()));
+    verticalScrollBar()->setValue(static_cast<int>(buffer_.FirstVisibleLine()));
 }
 
 void TraceView::ClearTrace() {
@@ -110,9 +123,9 @@ void TraceView::ClearTrace() {
         std::lock_guard<std::mutex> lock(pendingMutex_);
         pending_.clear();
     }
-    lines_.Clear();
-    shownTotal_ = lines_.AppendedTotal();
-    shownCount_ = 0;
+    buffer_.Clear();
+    openLine_ = false;
+    shownLines_ = 0;
     clear();
 }
 

@@ -5,7 +5,7 @@
 // of lines costs one update of the field per interval while every line still passes through
 // the 200-line store.
 
-#include "app/gui/trace_lines.h"
+#include "trace/trace_buffer.h"
 
 #include <QPlainTextEdit>
 #include <QTimer>
@@ -32,21 +32,25 @@ public:
     // clear never shows after it.
     void ClearTrace();
 
-    const TraceLines& Lines() const { return lines_; }
+    const TraceBuffer& Buffer() const { return buffer_; }
+    // Line ends taken into the buffer since construction: every posted line counts.
+    uint64_t LinesTaken() const { return linesTaken_; }
     // Number of times the field's text was brought up to date.
     uint64_t UpdateCount() const { return updateCount_; }
 
 private:
     void ScheduleDrain();
     void Drain();
-    void ShowLines();
+    void ShowLines(uint64_t newLineEnds, bool rewrite);
 
     std::mutex pendingMutex_;
     std::vector<std::string> pending_;  // guarded by pendingMutex_
     QTimer drainTimer_;
-    TraceLines lines_;
-    uint64_t shownTotal_ = 0;
-    std::size_t shownCount_ = 0;
+    TraceBuffer buffer_;
+    // The field ends in a line without its line end: the next piece continues it.
+    bool openLine_ = false;
+    std::size_t shownLines_ = 0;  // complete lines in the field
+    uint64_t linesTaken_ = 0;
     uint64_t updateCount_ = 0;
 };
 
