@@ -61,6 +61,7 @@ TEST(Settings, WindowsFileLoadsUnchangedAndRewritesTouchOneValue) {
     EXPECT_EQ(settings.ReadWithDefault(kSectionUdp, kKeySendPort, kDefaultPort), "10003");
     EXPECT_EQ(settings.ReadWithDefault(kSectionUdp, kKeyIpAddress, ""), "192.168.0.10");
     EXPECT_EQ(settings.ReadWithDefault(kSectionUdp, kKeyPacket, kDefaultPacket), "11 01 00 30 00");
+    EXPECT_EQ(ChannelSection(1), "Kanal №1");
     EXPECT_EQ(settings.Read(ChannelSection(1), kKeyGostKey).size(), 95u);
     EXPECT_EQ(settings.Read(kSectionCipher, kKeyRsaGost), "нет");
     EXPECT_EQ(settings.SaveIfChanged(kSectionUdp, kKeySendPort, "10003"), SaveResult::kUnchanged);
@@ -109,17 +110,6 @@ TEST(Settings, SaveIfChangedComparesByteWiseAndReportsFailure) {
     EXPECT_EQ(unwritable.SaveIfChanged(kSectionUdp, kKeyReadPort, "1"), SaveResult::kFailed);
     EXPECT_EQ(unwritable.ReadWithDefault(kSectionUdp, kKeyReadPort, "10001"), "10001");
     EXPECT_FALSE(fs::exists(dir / "missing"));
-}
-
-TEST(Settings, ChannelSectionsUseTheNumberSign) {
-    const ProfileTestDir dir;
-    EXPECT_EQ(ChannelSection(1), "Kanal №1");
-    EXPECT_EQ(ChannelSection(255), "Kanal №255");
-    const Settings settings(dir / "settings.ini");
-    ASSERT_TRUE(settings.Write(ChannelSection(1), kKeyRsaGost, "00"));
-    EXPECT_EQ(ReadBytes(settings.File()),
-              "[Kanal \xB9"
-              "1]\r\nRSA & GOST=00\r\n");
 }
 
 TEST(SettingsLocation, ChoosesExplicitThenExecutableThenConfigDirectory) {

@@ -40,14 +40,6 @@ TEST(Cp1251, DecodingAgreesWithIconvAndEveryByteRoundTrips) {
     EXPECT_EQ(Cp1251ToCodePoint(0x98), U'\u0098');
 }
 
-TEST(Cp1251, EncodesTheSettingsNames) {
-    EXPECT_EQ(Utf8ToCp1251("№"), "\xB9");
-    EXPECT_EQ(Utf8ToCp1251("ЗАМЕНА 7E"), "\xC7\xC0\xCC\xC5\xCD\xC0 7E");
-    EXPECT_EQ(Utf8ToCp1251("нет"), "\xED\xE5\xF2");
-    EXPECT_EQ(Utf8ToCp1251("Ёё"), "\xA8\xB8");
-    EXPECT_EQ(Cp1251ToUtf8("\xC3\xCE\xD1\xD2 \xCA\xCB\xDE\xD7"), "ГОСТ КЛЮЧ");
-}
-
 TEST(Cp1251, ReplacesUnrepresentableAndMalformedInput) {
     EXPECT_EQ(Utf8ToCp1251("a中b"), "a?b");                // no such character
     EXPECT_EQ(Utf8ToCp1251("x\xF0\x9F\x98\x80y"), "x?y");  // four-byte character

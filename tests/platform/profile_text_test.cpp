@@ -39,14 +39,6 @@ TEST(ProfileText, FindsValuesByWindowsRules) {
     EXPECT_EQ(FindProfileValue("", "Main", "plain"), std::nullopt);
 }
 
-TEST(ProfileText, MatchesCyrillicNamesInAnyCase) {
-    // "[udp]" / "порт in=1" / "[ёлка]" / "Ёж=2" in code page 1251.
-    const std::string text =
-        "[udp]\r\n\xEF\xEE\xF0\xF2 in=1\r\n[\xB8\xEB\xEA\xE0]\r\n\xA8\xE6=2\r\n";
-    EXPECT_EQ(FindProfileValue(text, "UDP", "\xCF\xCE\xD0\xD2 IN"), "1");
-    EXPECT_EQ(FindProfileValue(text, "\xA8\xCB\xCA\xC0", "\xB8\xC6"), "2");
-}
-
 TEST(ProfileText, ReplacesOnlyTheOldValue) {
     std::string text = "; head\r\n[S]\r\n  Key \t=  old  \r\nnext=1\r\n\r\n";
     SetProfileValue(text, "s", "KEY", "new value");
