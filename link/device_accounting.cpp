@@ -13,14 +13,6 @@ constexpr uint32_t ma_DISREPAIR = 0x40;
 constexpr uint32_t kDeviceTypeAddressed1 = 1192;
 constexpr uint32_t kDeviceTypeAddressed2 = 1208;
 
-// The entry of device address 1..32; other addresses have none and are not accounted.
-DeviceState* DeviceEntry(LinkChannel::State& s, uint32_t deviceAddress) {
-    if (deviceAddress < 1 || deviceAddress > kDeviceCount) {
-        return nullptr;
-    }
-    return &s.deviceStates[deviceAddress - 1];
-}
-
 // While attempts remain, the application's current message (if it still hands one out) goes
 // out again ahead of everything queued.
 void RepeatFetchedMessage(LinkChannel::State& s) {
@@ -34,12 +26,8 @@ void RepeatFetchedMessage(LinkChannel::State& s) {
         return;
     }
     callbacks->FetchMessage(&request, &message, 1);
-    s.currentMessage = std::make_unique<LinkPacket>(s.MakeMessage(message));
-    auto copy = std::make_unique<LinkPacket>(
-        LinkPacket::Parse(s.currentMessage->Data(), s.currentMessage->Length()));
-    copy->wait = s.Parameter(kMessageWait);
-    copy->accounted = 1;
-    DeviceState* entry = DeviceEntry(s, copy->DeviceAddress().value_or(0));
+    auto copy = s.AdoptMessage(message);
+    DeviceState* entry = s.DeviceEntry(copy->DeviceAddress().value_or(0));
     s.sendQueue.PushFront(std::move(copy));
     s.attemptCounter = 0;
     if (entry != nullptr) {
@@ -51,7 +39,7 @@ void RepeatFetchedMessage(LinkChannel::State& s) {
 }  // namespace
 
 void LinkChannel::AccountBeforeSend(const LinkPacket& packet) {
-    DeviceState* entry = DeviceEntry(*state_, packet.DeviceAddress().value_or(0));
+    DeviceState* entry = state_->DeviceEntry(packet.DeviceAddress().value_or(0));
     const uint8_t* type = packet.TypeByte();
     if (entry == nullptr || type == nullptr) {
         return;
@@ -78,7 +66,7 @@ void LinkChannel::AccountBeforeSend(const LinkPacket& packet) {
 
 void LinkChannel::AccountAfterSend(uint8_t packetClass, uint32_t deviceAddress) {
     State& s = *state_;
-    DeviceState* entry = DeviceEntry(s, deviceAddress);
+    DeviceState* entry = s.DeviceEntry(deviceAddress);
     if (entry == nullptr) {
         return;
     }

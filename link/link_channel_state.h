@@ -3,6 +3,7 @@
 // (construction, receive path, send queue and step, accounting) and by tests.
 
 #include "link/device_state.h"
+#include "link/encrypted_send.h"
 #include "link/engine.h"
 #include "link/engine_config.h"
 #include "link/frame_codec.h"
@@ -62,6 +63,25 @@ struct LinkChannel::State {
                                  message.Extra(), wide);
     }
 
+    // Makes the packet of `message` the current message and returns the copy the send queue
+    // takes: wait messageWait, accounted.
+    std::unique_ptr<LinkPacket> AdoptMessage(const MessageRecord& message) {
+        currentMessage = std::make_unique<LinkPacket>(MakeMessage(message));
+        auto copy = std::make_unique<LinkPacket>(
+            LinkPacket::Parse(currentMessage->Data(), currentMessage->Length()));
+        copy->wait = Parameter(kMessageWait);
+        copy->accounted = 1;
+        return copy;
+    }
+
+    // The entry of device address 1..32; other addresses have none and are not accounted.
+    DeviceState* DeviceEntry(uint32_t deviceAddress) {
+        if (deviceAddress < 1 || deviceAddress > kDeviceCount) {
+            return nullptr;
+        }
+        return &deviceStates[deviceAddress - 1];
+    }
+
     LinkTransport& transport;
 
     ChannelRequest request;
@@ -83,6 +103,8 @@ struct LinkChannel::State {
     std::array<uint8_t, kPublicKeyRecordSize> publicKey = {};
     std::array<uint8_t, kPrivateKeyRecordSize> privateKey = {};
     uint32_t keyPairReady = 0;
+    // The once-per-channel key-pair generation; tests put a failing or counting one here.
+    int (*generateKeyPair)(RsaPublicKey&, RsaPrivateKey&) = GenerateChannelKeyPair;
     std::array<DeviceState, kDeviceCount> deviceStates = {};
     std::array<uint8_t, kDeviceCount> deviceActive = {};  // nonzero: the device is polled
     int16_t currentDevice = -1;                           // last device the cycle builder visited

@@ -118,18 +118,4 @@ int LinkChannel::SendPacket(const uint8_t* data, size_t n) {
     return s.transport.Send(destination, frame.data(), frameLength);
 }
 
-void LinkChannel::RefillQueue() {
-    // The cycle builder plugs in here: it fetches the application's next message and visits
-    // the channel's devices. Until it exists an empty queue stays empty.
-}
-
-int LinkChannel::SendEncrypted(const LinkPacket& packet) {
-    // The encrypted send plugs in here. Until it exists a ciphering channel sends nothing
-    // rather than its packets in the clear.
-    OutputDebugString("SendStep: channel " + std::to_string(ChannelNumber()) +
-                      " ciphers but encrypted sending is not available; " +
-                      std::to_string(packet.Length()) + " bytes not sent\n");
-    return -1;
-}
-
 }  // namespace tarvu
