@@ -1,5 +1,6 @@
 #include "platform/debug_output.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +19,8 @@ DebugSink& Sink() {
     return sink;
 }
 
+std::atomic<bool> gSinkInstalled{false};
+
 }  // namespace
 
 void OutputDebugString(std::string_view text) {
@@ -32,7 +35,12 @@ DebugSink SetDebugSink(DebugSink sink) {
     std::lock_guard<std::mutex> lock(SinkMutex());
     DebugSink previous = std::move(Sink());
     Sink() = std::move(sink);
+    gSinkInstalled.store(static_cast<bool>(Sink()));
     return previous;
+}
+
+bool DebugOutputEnabled() {
+    return gSinkInstalled.load(std::memory_order_relaxed);
 }
 
 void EnableDebugToStderr(bool enabled) {

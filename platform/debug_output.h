@@ -13,6 +13,9 @@ using DebugSink = std::function<void(std::string_view)>;
 // Writes one piece of debug text (lines carry their own "\n"). Thread-safe.
 void OutputDebugString(std::string_view text);
 
+// True while a sink is installed: callers may skip composing text that nobody would see.
+bool DebugOutputEnabled();
+
 // Replaces the sink; an empty function silences the output. Returns the previous sink.
 DebugSink SetDebugSink(DebugSink sink);
 

@@ -133,6 +133,24 @@ long UdpSocket::ReceiveFrom(uint8_t* buffer, size_t capacity, SocketAddressV4* f
     }
 }
 
+long UdpSocket::Receive(uint8_t* buffer, size_t capacity, SocketAddressV4* from) {
+    for (;;) {
+        sockaddr_in source;
+        socklen_t length = sizeof source;
+        const ssize_t got = ::recvfrom(fd_, buffer, capacity, MSG_TRUNC,
+                                       reinterpret_cast<sockaddr*>(&source), &length);
+        if (got >= 0) {
+            if (from != nullptr) {
+                *from = FromSockaddr(source);
+            }
+            return static_cast<long>(got);
+        }
+        if (errno != EINTR && errno != ECONNREFUSED) {
+            return -1;
+        }
+    }
+}
+
 void DrainSocketErrors(int fd) {
     uint8_t scratch[64];
     uint8_t control[512];

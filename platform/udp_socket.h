@@ -50,6 +50,8 @@ public:
     // Waits up to `timeoutMs` for one datagram. Returns its full length (which may exceed
     // `capacity`; only `capacity` bytes are stored), or -1 on time-out or error.
     long ReceiveFrom(uint8_t* buffer, size_t capacity, SocketAddressV4* from, int timeoutMs);
+    // Blocks until one datagram arrives; its full length, or -1 on error.
+    long Receive(uint8_t* buffer, size_t capacity, SocketAddressV4* from);
 
 private:
     explicit UdpSocket(int fd) : fd_(fd) {}

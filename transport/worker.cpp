@@ -28,8 +28,23 @@ const char* KindName(uint32_t kind) {
     }
 }
 
+// Lines are composed only when someone reads them: formatting costs the receive path more
+// than a tenth of its time.
+void EmitCompletionLine(uintptr_t key, uint32_t kind, uint32_t bytes, uint32_t threadId,
+                        uint32_t running) {
+    if (DebugOutputEnabled()) {
+        OutputDebugString(FormatCompletionLine(key, kind, bytes, threadId, running));
+    }
+}
+
+void EmitDeleteLine(uintptr_t key, const cnsIoDriver* driver) {
+    if (DebugOutputEnabled()) {
+        OutputDebugString(FormatDeleteLine(key, driver));
+    }
+}
+
 void ReturnRecord(cnsIoDriver* driver, uintptr_t key, nsOverlapped* record) {
-    OutputDebugString(FormatDeleteLine(key, driver));
+    EmitDeleteLine(key, driver);
     driver->DeleteOverlapped(record);
 }
 
@@ -88,8 +103,7 @@ void WorkerThread() {
         if (kind == nsIOT_QUIT) {
             // A quit names the channel being closed, which waits for this thread to end.
             auto* channel = reinterpret_cast<cnsLibnetProvider*>(key);
-            OutputDebugString(FormatCompletionLine(key, kind, completion.bytes, CurrentThreadId(),
-                                                   channel->Running()));
+            EmitCompletionLine(key, kind, completion.bytes, CurrentThreadId(), channel->Running());
             --state.runningThreads;
             ReturnRecord(channel->Driver(), key, record);
             port.LeaveThread();
@@ -99,8 +113,7 @@ void WorkerThread() {
         // A completion may outlive its channel when another driver's worker takes it; such a
         // record is not returned (every record is released with the last driver anyway).
         ChannelPin channel = PinChannel(key);
-        OutputDebugString(
-            FormatCompletionLine(key, kind, completion.bytes, 0, channel ? channel->Running() : 0));
+        EmitCompletionLine(key, kind, completion.bytes, 0, channel ? channel->Running() : 0);
         if (completion.error == kErrorOperationAborted) {
             OutputDebugString("ERROR_OPERATION_ABORTED; \n");
         }
@@ -115,7 +128,7 @@ void WorkerThread() {
                     if (completion.bytes > 0) {
                         DeliverReceive(*record, completion.bytes);
                     }
-                    OutputDebugString(FormatDeleteLine(key, driver));
+                    EmitDeleteLine(key, driver);
                     driver->PostReceive();
                 }
                 break;

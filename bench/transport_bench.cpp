@@ -1,0 +1,214 @@
+// The transport on loopback: how long a user packet takes from QueueUserPacket to its arrival
+// at a peer socket, and how many datagrams per second the receive path takes (worker, receive
+// chunk, frame decoding, trace formatting into the 200-line buffer) beside a bare recvfrom
+// loop on a plain socket in the same run. Both receive runs get the same traffic: batches of
+// datagrams, the next batch only once the previous one has been taken, so that nothing is lost
+// to a full socket buffer.
+
+#include "link/engine.h"
+#include "link/main_window.h"
+#include "platform/udp_socket.h"
+#include "trace/trace_buffer.h"
+#include "trace/trace_log.h"
+#include "transport/channel_table.h"
+#include "transport/submit_user_packet.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kBatch = 32;
+
+class BenchWindow : public tarvu::MainWindow {
+public:
+    std::array<uint8_t, 4> ReadIpAddress() const override { return {127, 0, 0, 1}; }
+    std::string SendPortText() const override {
+        const std::lock_guard<std::mutex> lock(mutex);
+        return sendPort;
+    }
+    std::string ReadPortText() const override {
+        const std::lock_guard<std::mutex> lock(mutex);
+        return readPort;
+    }
+    bool SubstitutionChecked() const override { return true; }
+
+    mutable std::mutex mutex;
+    std::string sendPort;
+    std::string readPort;
+};
+
+BenchWindow gWindow;
+tarvu::ChannelRecord gRecord;
+std::atomic<long> gTraceLines{0};
+
+tarvu::MainWindow* Window() {
+    return &gWindow;
+}
+
+tarvu::ChannelRecord* Lookup(const tarvu::ChannelRequest*) {
+    return &gRecord;
+}
+
+uint16_t FreePort() {
+    tarvu::UdpSocket probe = tarvu::UdpSocket::Create();
+    probe.Bind(0);
+    return probe.LocalPort();
+}
+
+// Channel 1 with every wait at 0, frame coding on, traced into a 200-line buffer; the
+// destination is `peer`. Returns the channel's read port.
+struct Engine {
+    explicit Engine(const tarvu::UdpSocket& peer)
+        : log(&buffer, [](const std::string&) { gTraceLines.fetch_add(1); }) {
+        config.size = tarvu::kEngineConfigSize;
+        config.callbacks.LookupChannel = Lookup;
+        config.callbacks.TraceData = tarvu::TraceData;
+        config.callbacks.GetMainWindow = Window;
+        tarvu::StartEngine(&config, 1);
+        tarvu::InstallTraceLog(&log);
+        readPort = FreePort();
+        {
+            const std::lock_guard<std::mutex> lock(gWindow.mutex);
+            gWindow.sendPort = std::to_string(peer.LocalPort());
+            gWindow.readPort = std::to_string(readPort);
+        }
+        request.kind = tarvu::kChannelKindUdp;
+        request.channelNumber = 1;
+        tarvu::OpenChannel(request);
+    }
+    ~Engine() {
+        tarvu::CloseChannel(request);
+        tarvu::InstallTraceLog(nullptr);
+    }
+    bool Open() const { return tarvu::FindChannel(1) != nullptr; }
+
+    tarvu::EngineConfig config;
+    tarvu::TraceBuffer buffer;
+    tarvu::TraceLog log;
+    tarvu::ChannelRequest request;
+    uint16_t readPort = 0;
+};
+
+tarvu::UdpSocket LoopbackSocket() {
+    tarvu::UdpSocket s = tarvu::UdpSocket::Create();
+    s.BindLoopback(0);
+    return s;
+}
+
+void BM_SendLatency(benchmark::State& state) {
+    tarvu::UdpSocket peer = LoopbackSocket();
+    Engine engine(peer);
+    if (!engine.Open()) {
+        state.SkipWithError("channel did not open");
+        return;
+    }
+    const uint8_t packet[12] = {0x0B, 0x11, 0x01, 0x02, 0x7E, 0x20, 0x30, 0x7F, 0x40, 0x7D, 0x50};
+    uint8_t got[64];
+    std::vector<double> micros;
+    for (auto _ : state) {
+        const Clock::time_point start = Clock::now();
+        tarvu::SubmitUserPacket(packet, sizeof packet);
+        if (peer.ReceiveFrom(got, sizeof got, nullptr, 1000) <= 0) {
+            state.SkipWithError("datagram lost");
+            break;
+        }
+        const std::chrono::duration<double> took = Clock::now() - start;
+        state.SetIterationTime(took.count());
+        micros.push_back(took.count() * 1e6);
+    }
+    if (micros.empty()) {
+        return;
+    }
+    std::sort(micros.begin(), micros.end());
+    state.counters["p50_us"] = micros[micros.size() / 2];
+    state.counters["p99_us"] = micros[micros.size() * 99 / 100];
+    state.counters["max_us"] = micros.back();
+}
+BENCHMARK(BM_SendLatency)->UseManualTime()->Iterations(5000)->Unit(benchmark::kMicrosecond);
+
+// One framed packet of 40 bytes per datagram: the decoder yields one frame from each.
+std::vector<uint8_t> Datagram() {
+    std::vector<uint8_t> bytes = {0x7E};
+    for (uint8_t i = 0; i < 38; ++i) {
+        bytes.push_back(static_cast<uint8_t>(0x10 + i));
+    }
+    bytes.push_back(0x7F);
+    return bytes;
+}
+
+// Sends one batch and waits until `taken` has grown by `perDatagram` for each datagram.
+bool SendBatch(tarvu::UdpSocket& sender, const tarvu::SocketAddressV4& to,
+               const std::vector<uint8_t>& datagram, const std::atomic<long>& taken,
+               long perDatagram) {
+    const long target = taken.load() + kBatch * perDatagram;
+    for (int i = 0; i < kBatch; ++i) {
+        sender.SendTo(to, datagram.data(), datagram.size());
+    }
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(2);
+    while (taken.load() < target) {
+        if (Clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::yield();
+    }
+    return true;
+}
+
+void BM_ReceivePath(benchmark::State& state) {
+    tarvu::UdpSocket peer = LoopbackSocket();
+    Engine engine(peer);
+    if (!engine.Open()) {
+        state.SkipWithError("channel did not open");
+        return;
+    }
+    const auto to = tarvu::MakeSocketAddress(tarvu::LoopbackAddress(), engine.readPort);
+    const std::vector<uint8_t> datagram = Datagram();
+    for (auto _ : state) {
+        // Two trace lines per datagram: the chunk and the frame decoded from it.
+        if (!SendBatch(peer, to, datagram, gTraceLines, 2)) {
+            state.SkipWithError("datagrams lost");
+            break;
+        }
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kBatch);
+}
+BENCHMARK(BM_ReceivePath)->UseRealTime();
+
+void BM_BareRecvfromLoop(benchmark::State& state) {
+    tarvu::UdpSocket sender = LoopbackSocket();
+    tarvu::UdpSocket receiver = LoopbackSocket();
+    std::atomic<long> taken{0};
+    std::thread loop([&] {
+        uint8_t buffer[500];
+        // A 0-byte datagram ends the loop.
+        while (receiver.Receive(buffer, sizeof buffer, nullptr) > 0) {
+            taken.fetch_add(1);
+        }
+    });
+    const auto to = tarvu::MakeSocketAddress(tarvu::LoopbackAddress(), receiver.LocalPort());
+    const std::vector<uint8_t> datagram = Datagram();
+    for (auto _ : state) {
+        if (!SendBatch(sender, to, datagram, taken, 1)) {
+            state.SkipWithError("datagrams lost");
+            break;
+        }
+    }
+    sender.SendTo(to, nullptr, 0);
+    loop.join();
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kBatch);
+}
+BENCHMARK(BM_BareRecvfromLoop)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
