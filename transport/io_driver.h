@@ -65,7 +65,8 @@ public:
     // Puts a record at the head of the free list.
     void DeleteOverlapped(nsOverlapped* record);
 
-    // The worker's handling of a serial event completion.
+    // The worker's handling of a serial event completion; the worker returns the event
+    // record to the free list afterwards.
     void HandleWaitComm(nsOverlapped* record);
 
     bool IsOpen() const { return open_.load(); }
