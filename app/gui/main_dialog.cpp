@@ -149,6 +149,13 @@ void MainDialog::BuildControls() {
 
     auto* group = new QGroupBox(QStringLiteral("Передача :"), this);
     group->setObjectName(QStringLiteral("groupSend"));
+    // The title sits on the frame's top line, as on the desktop this dialog was drawn for,
+    // so that the frame leaves room for the fields at their places.
+    group->setStyleSheet(QStringLiteral(
+        "QGroupBox#groupSend { border: 1px solid palette(mid); border-radius: 2px;"
+        " margin-top: 0.6em; }"
+        "QGroupBox#groupSend::title { subcontrol-origin: margin; subcontrol-position: top left;"
+        " left: 6px; padding: 0 2px; }"));
     Place(group, {143, 15, 534, 54});
 
     Place(MakeLabel(QStringLiteral("IP адрес назначения :"),

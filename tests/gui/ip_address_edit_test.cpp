@@ -74,15 +74,6 @@ private slots:
         QVERIFY(edit->Address() == (Octets{255, 255, 255, 0}));
     }
 
-    void blankFieldsReadAsZero() {
-        auto edit = Shown();
-        QVERIFY(edit->IsBlank());
-        QVERIFY(edit->Address() == (Octets{0, 0, 0, 0}));
-        edit->Field(1)->setText(QStringLiteral("7"));
-        QVERIFY(!edit->IsBlank());
-        QVERIFY(edit->Address() == (Octets{0, 7, 0, 0}));
-    }
-
     void setAddressShowsItAndClearBlanksIt() {
         tarvu::IpAddressEdit edit;
         QSignalSpy changed(&edit, &tarvu::IpAddressEdit::addressChanged);
@@ -93,6 +84,8 @@ private slots:
         QVERIFY(edit.Address() == (Octets{10, 0, 0, 255}));
         QVERIFY(!edit.IsBlank());  // 0 typed or set is not blank
         QVERIFY(changed.count() > 0);
+        edit.Field(0)->clear();
+        QVERIFY(edit.Address() == (Octets{0, 0, 0, 255}));  // a blank field reads 0
 
         changed.clear();
         edit.Clear();

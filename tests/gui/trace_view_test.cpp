@@ -46,16 +46,6 @@ private:
     }
 
 private slots:
-    void fieldFollowsTraceRules() {
-        auto view = Shown();
-        QVERIFY(view->isReadOnly());
-        QCOMPARE(view->lineWrapMode(), QPlainTextEdit::NoWrap);
-        QCOMPARE(view->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-        QCOMPARE(view->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-        QCOMPARE(view->font().pixelSize(), 12);
-        QVERIFY(QFontInfo(view->font()).fixedPitch());
-    }
-
     // The newest three lines stand at the top of the visible area; with three lines or fewer
     // the field shows from its first line.
     void newestThreeLinesAtTop() {
