@@ -90,6 +90,13 @@ uint8_t EncryptWithKey(const std::array<uint8_t, 32>& key, uint8_t* buffer, size
     return encrypted;
 }
 
+void LinkChannel::BeginKeyExchange() {
+    State& s = *state_;
+    const std::lock_guard<std::mutex> betweenSteps(s.stepMutex);
+    s.cipherOn = 1;
+    s.keyEstablished = 0;
+}
+
 int LinkChannel::SendEncrypted(const LinkPacket& packet) {
     State& s = *state_;
     const bool keyPending = s.keyEstablished == 0;

@@ -43,6 +43,11 @@ public:
     int SendStep();
     int SendPacket(const uint8_t* data, size_t n);
 
+    // Turns the cipher on with a key exchange pending, as a device's key-exchange request
+    // does: from the next send on every packet carries the channel's public key, encrypted
+    // with the key of the channel's record. Waits for a running send step to finish.
+    void BeginKeyExchange();
+
     // The state record (link/link_channel_state.h), for the engine's own units and tests.
     struct State;
     State& Internals() { return *state_; }

@@ -168,10 +168,10 @@ TEST_F(EncryptedSendTest, PendingExchangeCarriesOneKeyPairUnderTheRecordsCurrent
               Concat(Concat({0x30, 0x10, 0xA6}, block), {0xC5, 0x22, 0xD1}));
     EXPECT_EQ(S().keyEstablished, 0u);
 
-    // A fresh channel makes its own pair.
+    // A fresh channel makes its own pair; opening the exchange also turns the cipher on.
     Reopen();
-    S().cipherOn = 1;
-    S().keyEstablished = 0;
+    EXPECT_EQ(S().cipherOn, 0u);
+    Channel().BeginKeyExchange();
     S().generateKeyPair = CountingKeyPair;
     QueueAccounted({0x11, 0x03, 0x00, 0x62, 0x03});
     Channel().SendStep();
