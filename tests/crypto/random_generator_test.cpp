@@ -22,234 +22,136 @@ Md5Digest RefMd5(const uint8_t* data, size_t n) {
     return d;
 }
 
-__extension__ typedef unsigned __int128 U128;
-
-U128 ToWide(const Counter& c) {
-    U128 v = 0;
-    for (uint8_t b : c) {
-        v = (v << 8) | b;
-    }
-    return v;
-}
-
-Counter FromWide(U128 v) {
-    Counter c{};
-    for (int i = 15; i >= 0; --i) {
-        c[i] = static_cast<uint8_t>(v);
-        v >>= 8;
-    }
-    return c;
-}
-
 RandomState Seeded() {
     RandomState s;
     RandomInit(s);
-    std::vector<uint8_t> seed(256, 0x5A);
+    const std::vector<uint8_t> seed(256, 0x5A);
     RandomUpdate(s, seed.data(), seed.size());
     return s;
 }
 
-TEST(RandomGenerator, RefusesOutputUntilSeeded) {
+TEST(RandomGenerator, SeedingAndCounterArithmetic) {
     RandomState s;
-    s.outBlock.fill(0xEE);
     RandomInit(s);
-    uint32_t needed = 0;
-    RandomSeedNeeded(needed, s);
-    EXPECT_EQ(needed, 256u);
-    EXPECT_EQ(s.outBlock[0], 0xEE) << "RandomInit keeps outBlock";
-
-    uint8_t out[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-    std::vector<uint8_t> seed(255, 1);
+    uint8_t out[4] = {1, 2, 3, 4};
+    const std::vector<uint8_t> seed(255, 1);
     RandomUpdate(s, seed.data(), seed.size());
-    const RandomState before = s;
     EXPECT_EQ(RandomGenerate(out, sizeof out, s), kErrNotSeeded);
-    EXPECT_EQ(out[0], 1);
-    EXPECT_EQ(out[7], 8);
-    EXPECT_EQ(s.counter, before.counter);
-    EXPECT_EQ(s.outLeft, before.outLeft);
-
-    uint8_t one = 0;
-    RandomUpdate(s, &one, 1);
+    EXPECT_EQ(out[0], 1) << "nothing written while seed is needed";
+    EXPECT_EQ(s.counter, RefMd5(seed.data(), seed.size())) << "counter 0 + digest";
+    RandomUpdate(s, seed.data(), 1);
     EXPECT_EQ(RandomGenerate(out, sizeof out, s), kCryptoOk);
 
-    // One large update clamps at zero rather than wrapping.
-    RandomState t;
-    RandomInit(t);
-    std::vector<uint8_t> big(300, 9);
-    RandomUpdate(t, big.data(), big.size());
-    RandomSeedNeeded(needed, t);
+    RandomInit(s);  // one update of 300 bytes leaves 0, not a wrapped count
+    const std::vector<uint8_t> big(300, 9);
+    RandomUpdate(s, big.data(), big.size());
+    uint32_t needed = 1;
+    RandomSeedNeeded(needed, s);
     EXPECT_EQ(needed, 0u);
-}
 
-TEST(RandomGenerator, UpdateAddsDigestToCounterWithCarry) {
-    RandomState s;
-    RandomInit(s);
-    const uint8_t a[] = {'x', 'y', 'z'};
-    RandomUpdate(s, a, sizeof a);
-    EXPECT_EQ(s.counter, RefMd5(a, sizeof a));
-
-    // Near the top, so that the sum carries through many bytes and the final carry drops.
+    // The addition carries through every 0xFF byte and drops the final carry.
     s.counter.fill(0xFF);
-    s.counter[0] = 0x7F;
-    const Counter before = s.counter;
     const uint8_t b[] = {1, 2, 3, 4};
-    RandomUpdate(s, b, sizeof b);
     const Md5Digest d = RefMd5(b, sizeof b);
-    EXPECT_EQ(s.counter, FromWide(ToWide(before) + ToWide(d)));
-}
+    Counter expected = d;
+    for (int i = 15; i >= 0 && expected[i]-- == 0; --i) {
+    }
+    RandomUpdate(s, b, sizeof b);
+    EXPECT_EQ(s.counter, expected) << "all-ones + d = d - 1 mod 2^128";
 
-TEST(RandomGenerator, CounterStepCarriesWhenByteWasZero) {
+    // The step moves on when a byte WAS 0, not when it wraps.
     Counter c{};
-    c[15] = 0;
     c[14] = 5;
     RandomStepCounter(c);
     EXPECT_EQ(c[15], 1);
-    EXPECT_EQ(c[14], 6) << "byte 15 was 0, so byte 14 steps too";
-
-    c = Counter{};
+    EXPECT_EQ(c[14], 6);
     c[15] = 255;
-    c[14] = 5;
     RandomStepCounter(c);
     EXPECT_EQ(c[15], 0);
-    EXPECT_EQ(c[14], 5) << "wrapping 255 -> 0 does not carry";
-
-    c = Counter{};  // all zero: every byte was 0, so every byte steps
+    EXPECT_EQ(c[14], 6);
+    c = Counter{};
     RandomStepCounter(c);
     for (uint8_t byte : c) {
-        EXPECT_EQ(byte, 1);
+        EXPECT_EQ(byte, 1) << "every byte was 0, so every byte steps";
     }
-
-    c = Counter{};
-    c[15] = 0;
-    c[14] = 0;
-    c[13] = 7;
-    RandomStepCounter(c);
-    EXPECT_EQ(c[15], 1);
-    EXPECT_EQ(c[14], 1);
-    EXPECT_EQ(c[13], 8);
-    EXPECT_EQ(c[12], 0);
 }
 
-TEST(RandomGenerator, OutputIsDigestOfCounterThenSteps) {
+TEST(RandomGenerator, OutputStream) {
     RandomState s = Seeded();
-    const Counter seeded = s.counter;
+    Counter counter = s.counter;
     uint8_t out[17];
     ASSERT_EQ(RandomGenerate(out, 17, s), kCryptoOk);
-    const Md5Digest first = RefMd5(seeded.data(), 16);
-    Counter stepped = seeded;
-    RandomStepCounter(stepped);
-    const Md5Digest second = RefMd5(stepped.data(), 16);
+    const Md5Digest first = RefMd5(counter.data(), 16);
+    RandomStepCounter(counter);
     EXPECT_EQ(0, std::memcmp(out, first.data(), 16));
-    EXPECT_EQ(out[16], second[0]);
+    EXPECT_EQ(out[16], RefMd5(counter.data(), 16)[0]);
     EXPECT_EQ(s.outLeft, 15u);
-    RandomStepCounter(stepped);
-    EXPECT_EQ(s.counter, stepped);
-}
 
-TEST(RandomGenerator, SplitRequestsMatchOneRequest) {
+    // 5 + 11 bytes are the 16 of one request; 0 bytes change nothing.
     RandomState whole = Seeded();
     RandomState split = Seeded();
-    uint8_t a[40];
-    uint8_t b[40];
-    ASSERT_EQ(RandomGenerate(a, 16, whole), kCryptoOk);
-    ASSERT_EQ(RandomGenerate(b, 5, split), kCryptoOk);
-    ASSERT_EQ(RandomGenerate(b + 5, 11, split), kCryptoOk);
+    uint8_t a[16];
+    uint8_t b[16];
+    RandomGenerate(a, 16, whole);
+    RandomGenerate(b, 5, split);
+    RandomGenerate(b + 5, 11, split);
     EXPECT_EQ(0, std::memcmp(a, b, 16));
-    EXPECT_EQ(split.outLeft, 0u);
-
-    // A zero-byte request changes nothing.
     const RandomState before = split;
     EXPECT_EQ(RandomGenerate(b, 0, split), kCryptoOk);
     EXPECT_EQ(split.counter, before.counter);
     EXPECT_EQ(split.outLeft, before.outLeft);
-    EXPECT_EQ(split.outBlock, before.outBlock);
 
-    // Odd pieces across several digests still give the same stream.
-    ASSERT_EQ(RandomGenerate(a, 37, whole), kCryptoOk);
-    ASSERT_EQ(RandomGenerate(b, 1, split), kCryptoOk);
-    ASSERT_EQ(RandomGenerate(b + 1, 20, split), kCryptoOk);
-    ASSERT_EQ(RandomGenerate(b + 21, 16, split), kCryptoOk);
-    EXPECT_EQ(0, std::memcmp(a, b, 37));
+    // Unread bytes go out first even after new seed; the next digest reflects the seed.
+    RandomGenerate(a, 4, split);
+    const Md5Digest pending = split.outBlock;
+    RandomUpdate(split, a, 1);
+    const Counter reseeded = split.counter;
+    RandomGenerate(b, 16, split);
+    EXPECT_EQ(0, std::memcmp(b, pending.data() + 4, 12));
+    EXPECT_EQ(b[12], RefMd5(reseeded.data(), 16)[0]);
 }
 
-TEST(RandomGenerator, UnreadBytesComeBeforeNewSeed) {
-    RandomState s = Seeded();
-    uint8_t out[16];
-    ASSERT_EQ(RandomGenerate(out, 4, s), kCryptoOk);
-    const Md5Digest pending = s.outBlock;
-    const uint8_t extra[] = {42};
-    RandomUpdate(s, extra, 1);
-    const Counter reseeded = s.counter;
-    ASSERT_EQ(RandomGenerate(out, 16, s), kCryptoOk);
-    EXPECT_EQ(0, std::memcmp(out, pending.data() + 4, 12));
-    EXPECT_EQ(out[12], RefMd5(reseeded.data(), 16)[0]);
-}
+int gClockCalls = 0;
 
-struct FakeClock {
-    int calls = 0;
-};
-
-ClockReading FakeReading(void* context) {
-    auto* clock = static_cast<FakeClock*>(context);
-    ++clock->calls;
+ClockReading FakeReading(void*) {
+    ++gClockCalls;
     ClockReading r;
-    for (int i = 0; i < 9; ++i) {
-        r.brokenDownTime[i] = i * 10 + clock->calls;
-    }
-    r.processorTime = 0xA0B0C0D0u + static_cast<uint32_t>(clock->calls);
+    r.brokenDownTime.fill(gClockCalls);
+    r.processorTime = 0xA0B0C0D0u;
     return r;
 }
 
-TEST(RandomGenerator, SeedFromClockRestartsAndMakesThirteenPasses) {
+TEST(RandomGenerator, SeedFromClock) {
     RandomState s = Seeded();
-    uint8_t out[3];
-    RandomGenerate(out, 3, s);
-    FakeClock clock;
-    RandomSeedFromClock(s, &FakeReading, &clock);
-    EXPECT_EQ(clock.calls, 13);
+    gClockCalls = 0;
+    RandomSeedFromClock(s, &FakeReading, nullptr);
+    EXPECT_EQ(gClockCalls, 13);
     EXPECT_EQ(s.seedNeeded, 0u);
-    EXPECT_EQ(s.outLeft, 0u);
 
-    // The same counter from 26 updates over a fresh state, the time as nine LE integers.
+    // The same counter from 26 updates of a fresh state: nine LE integers, then the clock.
     RandomState expected;
-    expected.seedNeeded = 512;
     for (int call = 1; call <= 13; ++call) {
-        uint8_t time[36];
+        uint8_t time[36] = {};
         for (int i = 0; i < 9; ++i) {
-            const uint32_t v = static_cast<uint32_t>(i * 10 + call);
-            for (int k = 0; k < 4; ++k) {
-                time[4 * i + k] = static_cast<uint8_t>(v >> (8 * k));
-            }
+            time[4 * i] = static_cast<uint8_t>(call);
         }
-        const uint32_t ticks = 0xA0B0C0D0u + static_cast<uint32_t>(call);
-        const uint8_t tickBytes[4] = {static_cast<uint8_t>(ticks), static_cast<uint8_t>(ticks >> 8),
-                                      static_cast<uint8_t>(ticks >> 16),
-                                      static_cast<uint8_t>(ticks >> 24)};
+        const uint8_t ticks[4] = {0xD0, 0xC0, 0xB0, 0xA0};
         RandomUpdate(expected, time, sizeof time);
-        RandomUpdate(expected, tickBytes, sizeof tickBytes);
+        RandomUpdate(expected, ticks, sizeof ticks);
     }
     EXPECT_EQ(s.counter, expected.counter);
 
-    // The real clocks seed a state fully too.
-    RandomState real;
-    RandomSeedFromClock(real);
-    EXPECT_EQ(RandomGenerate(out, 3, real), kCryptoOk);
-}
-
-TEST(RandomGenerator, ReadClocksGivesBrokenDownUtcTime) {
-    // Compare with the C library's conversion of the same second; retry across a tick.
+    // The real reading is broken-down UTC time as the C library gives it.
     for (int attempt = 0; attempt < 5; ++attempt) {
-        const std::time_t before = std::time(nullptr);
+        const std::time_t now = std::time(nullptr);
         const ClockReading r = ReadClocks(nullptr);
-        if (std::time(nullptr) != before) {
-            continue;
+        if (std::time(nullptr) == now) {
+            const std::tm tm = *std::gmtime(&now);
+            EXPECT_EQ(r.brokenDownTime,
+                      (std::array<int32_t, 9>{tm.tm_sec, tm.tm_min, tm.tm_hour, tm.tm_mday,
+                                              tm.tm_mon, tm.tm_year, tm.tm_wday, tm.tm_yday, 0}));
+            return;
         }
-        const std::tm tm = *std::gmtime(&before);
-        const std::array<int32_t, 9> expected = {tm.tm_sec,  tm.tm_min,  tm.tm_hour,
-                                                 tm.tm_mday, tm.tm_mon,  tm.tm_year,
-                                                 tm.tm_wday, tm.tm_yday, 0};
-        EXPECT_EQ(r.brokenDownTime, expected);
-        return;
     }
     FAIL() << "the second never held still";
 }
