@@ -19,6 +19,10 @@ public:
     virtual bool IsOpen(uint8_t channelNumber) const = 0;
     // Queues the bytes on channel 1 when it is open; always 0.
     virtual int SubmitUserPacket(const uint8_t* bytes, uint16_t count) = 0;
+    // Posts one send step on the open channel, whose cycle builder refills an empty queue.
+    virtual void PostSendStep(uint8_t /*channelNumber*/) {}
+    // Opens a key exchange on the open channel: every packet then carries its public key.
+    virtual void BeginKeyExchange(uint8_t /*channelNumber*/) {}
 };
 
 // The engine's transport.

@@ -6,11 +6,13 @@
 #include "link/engine.h"
 #include "link/hex_text.h"
 #include "link/link_channel.h"
+#include "link/main_window.h"
 #include "platform/message_box.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 
 namespace tarvu {
@@ -158,7 +160,8 @@ void MainDialogLogic::Initialise() {
     if (config_.localPort == 0) {
         config_.localPort = kDefaultLocalPort;
     }
-    StartEngine(&config_, 1);
+    // Only a cipher test configures the channel from its record.
+    StartEngine(&config_, cipherMode_ ? 0 : 1);
 
     request_.kind = kChannelKindUdp;
     request_.channelNumber = kAppChannelNumber;
@@ -168,13 +171,39 @@ void MainDialogLogic::Initialise() {
     record.options &= ~kOptionCipher;
     record.remoteAddress = 0xFFFFFFFFu;
     record.remotePort = kAppRemotePort;
+    if (cipherMode_) {
+        record.options |= kOptionCipher;
+        record.key = cipherKey_;
+        const Octets octets = view_.IpAddress();
+        std::memcpy(&record.remoteAddress, octets.data(), octets.size());  // network order
+        const int port = PortFieldValue(view_.SendPortText());
+        record.remotePort = port >= 0 && port <= 0xFFFF ? static_cast<uint32_t>(port) : 0;
+    }
 
     PublishControls();
-    if (channels_.Open(request_) != 0) {
-        // The number is always 2, whichever channel was meant.
-        ShowMessage("Не смог открыть устройство № 2");
-    }
+    // The number is always 2, whichever channel was meant.
+    OpenChannel("Не смог открыть устройство № 2");
     initialised_ = true;
+}
+
+void MainDialogLogic::SetCipherMode(const std::array<uint8_t, 32>& key, bool announceKey) {
+    cipherMode_ = true;
+    announceKey_ = announceKey;
+    cipherKey_ = key;
+}
+
+void MainDialogLogic::OpenChannel(const char* failureText) {
+    if (channels_.Open(request_) != 0) {
+        ShowMessage(failureText);
+    }
+    if (cipherMode_ && announceKey_ && ChannelOpen()) {
+        channels_.BeginKeyExchange(request_.channelNumber);
+    }
+}
+
+void MainDialogLogic::PostSendStep() {
+    // The transport pins the channel; a closed one takes nothing.
+    channels_.PostSendStep(request_.channelNumber);
 }
 
 void MainDialogLogic::FillAddressList() {
@@ -215,9 +244,7 @@ void MainDialogLogic::OnReadPortChanged() {
 void MainDialogLogic::ReopenChannel() {
     PublishControls();
     channels_.Close(request_);
-    if (channels_.Open(request_) != 0) {
-        ShowMessage("Не смог открыть устройство");
-    }
+    OpenChannel("Не смог открыть устройство");
 }
 
 void MainDialogLogic::Send() {

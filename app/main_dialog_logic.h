@@ -54,6 +54,16 @@ public:
     // "Send!".
     void Send();
 
+    // Cipher mode for testing a converter's cipher (tarvu-cli --gost-key): the engine starts
+    // with acceptUnconfigured 0 and the channel's record carries the cipher option, `key` and
+    // the destination fields as the converter's address and port, so every packet leaves
+    // encrypted; with `announceKey` the channel opens with a key exchange pending. Call
+    // before Initialise.
+    void SetCipherMode(const std::array<uint8_t, 32>& key, bool announceKey);
+    // Posts one send step on the open channel; its cycle builder refills an empty queue.
+    // Any thread.
+    void PostSendStep();
+
     // Closing sequence. OK (also Enter and the close box): OkSteps, then DestroySteps.
     // Escape: EscapeSteps (closes the channel first, then the destroy steps).
     void OkSteps();
@@ -83,6 +93,7 @@ private:
     void FillAddressList();
     void LoadFields();
     void CloseChannelOnce();
+    void OpenChannel(const char* failureText);
 
     DialogView& view_;
     Settings& settings_;
@@ -99,6 +110,10 @@ private:
     TraceLog traceLog_;
     std::array<uint8_t, 512> packet_ = {};
     uint16_t packetLength_ = 0;
+
+    bool cipherMode_ = false;
+    bool announceKey_ = false;
+    std::array<uint8_t, 32> cipherKey_ = {};
 
     bool initialised_ = false;
     // The fields hold what the settings file gave them; only then do the closing steps save them.

@@ -1,5 +1,6 @@
 #include "app/channel_service.h"
 #include "transport/channel_table.h"
+#include "transport/libnet_provider.h"
 #include "transport/submit_user_packet.h"
 
 namespace tarvu {
@@ -14,6 +15,16 @@ public:
     }
     int SubmitUserPacket(const uint8_t* bytes, uint16_t count) override {
         return tarvu::SubmitUserPacket(bytes, count);
+    }
+    void PostSendStep(uint8_t channelNumber) override {
+        if (const ChannelPin channel = PinOpenChannel(channelNumber)) {
+            channel->PostTimerSend();
+        }
+    }
+    void BeginKeyExchange(uint8_t channelNumber) override {
+        if (const ChannelPin channel = PinOpenChannel(channelNumber)) {
+            channel->Link().BeginKeyExchange();
+        }
     }
 };
 

@@ -1,13 +1,18 @@
 #include "app/cli/client_mode.h"
 
 #include "app/cli/client_mode_view.h"
+#include "app/cli/message_option.h"
+#include "app/cli/send_step_poller.h"
 #include "app/dotted_address.h"
 #include "app/main_dialog_logic.h"
 #include "app/settings.h"
+#include "link/hex_text.h"
 #include "platform/debug_output.h"
 #include "platform/stop_signal.h"
 
+#include <array>
 #include <cstdio>
+#include <memory>
 
 namespace tarvu::cli {
 namespace {
@@ -27,12 +32,22 @@ appear on standard error as "caption: text".
 The session ends --wait ms after the last send, after --count received datagrams, or at
 Ctrl+C or SIGTERM, whichever comes first; each way runs the closing sequence.
 
+Cipher test: --gost-key configures channel 1 from its record with the cipher on, the key given
+and --to/--port as the converter's address: every packet leaves with its addresses in clear and
+the rest GOST-encrypted. --announce-key adds the channel's 256-bit RSA public key (generated
+once per session) to every packet. --message puts a message on the pending list and
+--poll-interval lets the engine's cycle builder take it: each message goes out 3 times
+(the last with parameter C6), 3000 ms apart.
+
 Exit codes: 0 done; 1 channel 1 could not be opened (read port taken?); 2 usage error.
 
 First session, without a converter (two terminals):
   tarvu-cli echo --listen 10002
   tarvu-cli --to 127.0.0.1 --port 10002 --listen 10001 --send "11 01 00 30 00" --wait 1000
 The client prints the packet it sent (<--) and the echoed reply (-->).)";
+
+// The dialog's one channel, named in the messages given on the command line.
+constexpr uint8_t kClientChannelNumber = 1;
 
 }  // namespace
 
@@ -77,6 +92,26 @@ void AddClientOptions(CLI::App& app, ClientOptions& options) {
         ->check(CLI::Range(0, 86400000));
     app.add_option("--count", options.count, "End after this many received datagrams")
         ->check(CLI::Range(1, 1000000000));
+    auto* gostKey = app.add_option(
+        "--gost-key", options.gostKey,
+        "Encrypt every packet with this GOST 28147-89 key: 64 hex digits (32 bytes, key byte 0 "
+        "first, blanks allowed); the channel is configured with the cipher on and --to/--port "
+        "as the converter");
+    app.add_flag("--announce-key", options.announceKey,
+                 "With --gost-key: open the channel with a key exchange pending, so that every "
+                 "packet carries the channel's RSA public key (low 32 bytes of the modulus and "
+                 "of the exponent) before its body")
+        ->needs(gostKey);
+    app.add_option("--message", options.messages,
+                   "CODE:DEVICE[:PARAM[:EXTRA]]: put an application message on the pending list "
+                   "(CODE a name such as ca_SET_1 or a number, 0x for hexadecimal; the rest "
+                   "bytes); repeatable; needs --poll-interval to be sent")
+        ->expected(1)
+        ->take_all();
+    app.add_option("--poll-interval", options.pollIntervalMs,
+                   "Post a send step every this many milliseconds while the channel runs: an "
+                   "empty queue is refilled from the pending messages")
+        ->check(CLI::Range(1, 3600000));
     app.add_flag("--debug", options.debug,
                  "Debug output (worker lines, trace lines, message descriptions) on standard "
                  "error");
@@ -101,12 +136,45 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
     }
     pinned.substitution = options.frame;
 
+    std::array<uint8_t, 32> gostKey = {};
+    if (!options.gostKey.empty()) {
+        std::vector<uint8_t> bytes;
+        std::string error;
+        if (!ParseHexStrict(options.gostKey, bytes, error) || bytes.size() != gostKey.size()) {
+            std::fprintf(stderr, "tarvu-cli: --gost-key: %s\n",
+                         error.empty() ? "the key has 32 bytes (64 hex digits)" : error.c_str());
+            return kClientUsageError;
+        }
+        std::copy(bytes.begin(), bytes.end(), gostKey.begin());
+    }
+    std::vector<MessageRecord> messages;
+    for (const std::string& text : options.messages) {
+        MessageRecord message;
+        std::string error;
+        if (!ParseMessageOption(text, kClientChannelNumber, message, error)) {
+            std::fprintf(stderr, "tarvu-cli: --message: %s\n", error.c_str());
+            return kClientUsageError;
+        }
+        messages.push_back(message);
+    }
+
     EnableDebugToStderr(options.debug);
     InstallStopSignals();
     Settings settings = Settings::Locate(options.settingsFile);
     ClientModeView view(pinned);
     MainDialogLogic logic(view, settings, title, channels);
+    if (!options.gostKey.empty()) {
+        logic.SetCipherMode(gostKey, options.announceKey);
+    }
+    for (const MessageRecord& message : messages) {
+        logic.Messages().AddPending(message);
+    }
     logic.Initialise();
+    std::unique_ptr<SendStepPoller> poller;
+    if (options.pollIntervalMs && logic.ChannelOpen()) {
+        poller = std::make_unique<SendStepPoller>(
+            std::chrono::milliseconds(*options.pollIntervalMs), [&logic] { logic.PostSendStep(); });
+    }
 
     const auto countReached = [&options, &logic] {
         return options.count && logic.ReceivedDatagrams() >= static_cast<uint64_t>(*options.count);
@@ -131,6 +199,8 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
             WaitForStop(options.waitMs.value_or(-1), countReached);
         }
     }
+    // No step may be posted while the closing sequence closes the channel.
+    poller.reset();
     logic.OkSteps();
     logic.DestroySteps();
     return result;

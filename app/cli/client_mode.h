@@ -24,6 +24,11 @@ struct ClientOptions {
     std::optional<int> waitMs;  // none: until SIGINT or SIGTERM
     std::optional<int> count;
     bool debug = false;
+    // Cipher test: 64 hex digits of the channel's GOST key; empty: packets leave plain.
+    std::string gostKey;
+    bool announceKey = false;
+    std::vector<std::string> messages;  // CODE:DEVICE[:PARAM[:EXTRA]]
+    std::optional<int> pollIntervalMs;
 };
 
 // Adds the client options to the top-level application, with a help text and an example.
