@@ -94,7 +94,11 @@ IpAddressEdit::IpAddressEdit(QWidget* parent) : QFrame(parent) {
         field->setFocusPolicy(i == 0 ? Qt::StrongFocus : Qt::ClickFocus);
         layout->addWidget(field, 1);
         fields_[static_cast<std::size_t>(i)] = field;
-        connect(field, &QLineEdit::textChanged, this, &IpAddressEdit::addressChanged);
+        connect(field, &QLineEdit::textChanged, this, [this] {
+            if (!settingAll_) {
+                emit addressChanged();
+            }
+        });
         connect(field, &OctetEdit::nextRequested, this,
                 [this, i](bool selectAll) { FocusField(i + 1, selectAll, false); });
         connect(field, &OctetEdit::previousRequested, this,
@@ -140,15 +144,22 @@ bool IpAddressEdit::IsBlank() const {
 }
 
 void IpAddressEdit::SetAddress(const std::array<uint8_t, 4>& octets) {
+    // One notification for the whole address: nobody may see a mix of old and new octets.
+    settingAll_ = true;
     for (std::size_t i = 0; i < octets.size(); ++i) {
         fields_[i]->setText(QString::number(octets[i]));
     }
+    settingAll_ = false;
+    emit addressChanged();
 }
 
 void IpAddressEdit::Clear() {
+    settingAll_ = true;
     for (OctetEdit* field : fields_) {
         field->clear();
     }
+    settingAll_ = false;
+    emit addressChanged();
 }
 
 }  // namespace tarvu

@@ -54,6 +54,7 @@ private:
     void FocusField(int index, bool selectAll, bool cursorAtEnd);
 
     std::array<OctetEdit*, kFields> fields_{};
+    bool settingAll_ = false;
 };
 
 }  // namespace tarvu

@@ -3,6 +3,8 @@
 #include "app/gui/command_line.h"
 #include "app/gui/main_dialog.h"
 #include "app/gui/qt_message_box.h"
+#include "app/main_dialog_logic.h"
+#include "app/settings.h"
 #include "platform/debug_output.h"
 #include "platform/message_box.h"
 
@@ -10,6 +12,7 @@
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <filesystem>
 
 namespace {
 
@@ -67,12 +70,33 @@ int main(int argc, char** argv) {
     // The dialog hides in the notification area and About boxes come and go: only the
     // dialog's end ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
+    tarvu::Settings settings =
+        tarvu::Settings::Locate(std::filesystem::path(options.settingsFile.toStdString()));
     tarvu::ControlState controls;
     tarvu::MainDialog dialog(controls);
     tarvu::InstallQtMessageBoxHandler(&dialog);
-    QObject::connect(&dialog, &QDialog::finished, &app, &QCoreApplication::quit);
-    dialog.show();
-    status = QApplication::exec();
+    {
+        // Declared after the dialog, so destroyed first: it closes the channel before the
+        // dialog that the worker traces into goes away.
+        tarvu::MainDialogLogic logic(dialog, settings,
+                                     QApplication::applicationName().toStdString());
+        tarvu::DialogHooks hooks;
+        hooks.controlsChanged = [&logic] { logic.PublishControls(); };
+        hooks.readPortChanged = [&logic](const std::string&) { logic.OnReadPortChanged(); };
+        hooks.send = [&logic] { logic.Send(); };
+        hooks.ok = [&logic] {
+            logic.OkSteps();
+            logic.DestroySteps();
+        };
+        hooks.escape = [&logic] { logic.EscapeSteps(); };
+        dialog.SetHooks(hooks);
+        logic.Initialise();
+
+        QObject::connect(&dialog, &QDialog::finished, &app, &QCoreApplication::quit);
+        dialog.show();
+        status = QApplication::exec();
+        dialog.SetHooks({});
+    }
     tarvu::SetMessageBoxHandler({});
     return status;
 }

@@ -111,22 +111,21 @@ void MainDialog::BuildControls() {
     HideAndDisable(status1_);
     Place(status1_, {479, 382, 26, 13}, Anchor::kBottomRight);
 
-    QLineEdit* hiddenEdit = MakeEdit(control::kHiddenEdit, false, this);
-    hiddenEdit->setText(QStringLiteral("0"));
-    HideAndDisable(hiddenEdit);
-    Place(hiddenEdit, {471, 382, 49, 13}, Anchor::kBottomRight);
+    hiddenEdit_ = MakeEdit(control::kHiddenEdit, false, this);
+    HideAndDisable(hiddenEdit_);
+    Place(hiddenEdit_, {471, 382, 49, 13}, Anchor::kBottomRight);
 
-    auto* combo = new QComboBox(this);
-    combo->setObjectName(control::Name(control::kHiddenCombo));
-    combo->setEditable(true);
-    combo->setInsertPolicy(QComboBox::InsertAlphabetically);
-    combo->addItem(QStringLiteral("АВТО! (С протоколом КОНВЕРТОРА/КЕБ)"));
-    combo->addItem(QString());
+    hiddenCombo_ = new QComboBox(this);
+    hiddenCombo_->setObjectName(control::Name(control::kHiddenCombo));
+    hiddenCombo_->setEditable(true);
+    hiddenCombo_->setInsertPolicy(QComboBox::InsertAlphabetically);
+    hiddenCombo_->addItem(QStringLiteral("АВТО! (С протоколом КОНВЕРТОРА/КЕБ)"));
+    hiddenCombo_->addItem(QString());
     // A sorted combo box: the empty item sorts first.
-    combo->model()->sort(0);
-    combo->setCurrentIndex(0);
-    HideAndDisable(combo);
-    Place(combo, {462, 383, 42, 13}, Anchor::kBottomRight);
+    hiddenCombo_->model()->sort(0);
+    HideAndDisable(hiddenCombo_);
+    Place(hiddenCombo_, {462, 383, 42, 13}, Anchor::kBottomRight);
+    ResetHiddenControls();
 
     Place(
         MakeLabel(QStringLiteral("Посылаемый пакет:"), control::LabelName(control::kPacket), this),
@@ -165,8 +164,10 @@ void MainDialog::BuildControls() {
     destination_ = new IpAddressEdit(this);
     destination_->setObjectName(control::Name(control::kDestination));
     Place(destination_, {224, 30, 139, 15});
-    connect(destination_, &IpAddressEdit::addressChanged, this,
-            [this] { controls_.SetIpAddress(destination_->Address()); });
+    connect(destination_, &IpAddressEdit::addressChanged, this, [this] {
+        controls_.SetIpAddress(destination_->Address());
+        ControlsChanged();
+    });
 
     QPushButton* clear = MakeButton(control::kClearTrace, QStringLiteral("Clear trace"), this);
     Place(clear, {616, 97, 57, 13});
@@ -176,8 +177,10 @@ void MainDialog::BuildControls() {
         new QCheckBox(QStringLiteral("Заменять запрещённые символы (7E 7F 7D ...)"), this);
     substitution_->setObjectName(control::Name(control::kSubstitution));
     Place(substitution_, {145, 74, 174, 15});
-    connect(substitution_, &QCheckBox::toggled, this,
-            [this](bool checked) { controls_.SetSubstitutionChecked(checked); });
+    connect(substitution_, &QCheckBox::toggled, this, [this](bool checked) {
+        controls_.SetSubstitutionChecked(checked);
+        ControlsChanged();
+    });
 
     readPort_ = MakeEdit(control::kReadPort, true, this);
     Place(readPort_, {425, 72, 30, 15});
@@ -185,6 +188,7 @@ void MainDialog::BuildControls() {
         // Published first: reopening the channel reads the port from the ControlState.
         const std::string port = text.toStdString();
         controls_.SetReadPortText(port);
+        ControlsChanged();
         if (hooks_.readPortChanged) {
             hooks_.readPortChanged(port);
         }
@@ -192,8 +196,10 @@ void MainDialog::BuildControls() {
 
     sendPort_ = MakeEdit(control::kSendPort, true, this);
     Place(sendPort_, {425, 30, 30, 15});
-    connect(sendPort_, &QLineEdit::textChanged, this,
-            [this](const QString& text) { controls_.SetSendPortText(text.toStdString()); });
+    connect(sendPort_, &QLineEdit::textChanged, this, [this](const QString& text) {
+        controls_.SetSendPortText(text.toStdString());
+        ControlsChanged();
+    });
 
     Place(
         MakeLabel(QStringLiteral("Порт передачи :"), control::LabelName(control::kSendPort), this),
@@ -219,6 +225,17 @@ void MainDialog::PublishControls() {
     controls_.SetSendPortText(sendPort_->text().toStdString());
     controls_.SetReadPortText(readPort_->text().toStdString());
     controls_.SetSubstitutionChecked(substitution_->isChecked());
+}
+
+void MainDialog::ControlsChanged() {
+    if (hooks_.controlsChanged) {
+        hooks_.controlsChanged();
+    }
+}
+
+void MainDialog::ResetHiddenControls() {
+    hiddenCombo_->setCurrentIndex(0);
+    hiddenEdit_->setText(QStringLiteral("0"));
 }
 
 void MainDialog::resizeEvent(QResizeEvent* event) {

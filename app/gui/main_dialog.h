@@ -34,8 +34,10 @@ struct DialogHooks {
     // closing runs the same steps as OK.
     std::function<void()> close;
     std::function<void()> escape;  // Escape; the dialog then ends rejected
-    // Every change of the read-port text (1046), typed or set; the new text is already
-    // published to the ControlState when this runs.
+    // Any change of the four controls the engine reads (2045, 1047, 1046, 1045), typed or set,
+    // once the dialog's ControlState holds the new value.
+    std::function<void()> controlsChanged;
+    // Every change of the read-port text (1046), typed or set; runs after controlsChanged.
     std::function<void(const std::string&)> readPortChanged;
 };
 
@@ -70,6 +72,7 @@ public:
     void AddAddressLine(const std::string& line) override;
     void SetStatusText(int which, const std::string& text) override;
     void AppendTraceLine(const std::string& line) override;
+    void ResetHiddenControls() override;
 
 public slots:
     void accept() override;
@@ -94,6 +97,7 @@ private:
     void BuildControls();
     void Place(QWidget* widget, const QRect& units, Anchor anchor = Anchor::kFixed);
     void PublishControls();
+    void ControlsChanged();
 
     ControlState& controls_;
     DialogHooks hooks_;
@@ -104,6 +108,8 @@ private:
     QLineEdit* status0_ = nullptr;
     QListWidget* addressList_ = nullptr;
     QLineEdit* status1_ = nullptr;
+    QLineEdit* hiddenEdit_ = nullptr;
+    QComboBox* hiddenCombo_ = nullptr;
     QLineEdit* packet_ = nullptr;
     TraceView* trace_ = nullptr;
     IpAddressEdit* destination_ = nullptr;

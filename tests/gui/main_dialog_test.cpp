@@ -117,6 +117,11 @@ private slots:
         QCOMPARE(combo->itemText(0), QString());
         QCOMPARE(combo->itemText(1), QStringLiteral("АВТО! (С протоколом КОНВЕРТОРА/КЕБ)"));
         QCOMPARE(combo->currentIndex(), 0);
+        combo->setCurrentIndex(1);
+        Control<QLineEdit>(1038)->setText("x");
+        dialog_->ResetHiddenControls();
+        QCOMPARE(combo->currentIndex(), 0);
+        QCOMPARE(Control<QLineEdit>(1038)->text(), QStringLiteral("0"));
     }
 
     void tabOrderFollowsTable() {
@@ -224,7 +229,9 @@ private slots:
     // once; the read-port hook sees each keystroke with the new text already published.
     void changesArePublishedImmediately() {
         std::vector<std::string> reopened;
+        int changes = 0;
         dialog_->SetHooks(Hooks([&](tarvu::DialogHooks& h) {
+            h.controlsChanged = [&] { ++changes; };
             h.readPortChanged = [&](const std::string& text) {
                 QCOMPARE(controls_.ReadPortText(), text);
                 reopened.push_back(text);
@@ -250,8 +257,10 @@ private slots:
         Type("10.0.0.1");
         QVERIFY(controls_.ReadIpAddress() == (Octets{10, 0, 0, 1}));
 
-        // Values set by the application logic are published too.
+        // Values set by the application logic are published too, an address in one piece.
+        changes = 0;
         dialog_->SetIpAddress({255, 255, 255, 255});
+        QCOMPARE(changes, 1);
         QVERIFY(controls_.ReadIpAddress() == (Octets{255, 255, 255, 255}));
         dialog_->ClearIpAddress();
         QVERIFY(controls_.ReadIpAddress() == (Octets{0, 0, 0, 0}));
@@ -261,6 +270,7 @@ private slots:
         QCOMPARE(reopened.back(), std::string("10002"));
         dialog_->SetSubstitutionChecked(false);
         QVERIFY(!controls_.SubstitutionChecked());
+        QCOMPARE(changes, 5);
     }
 
     void addressListStatusAndTrace() {
