@@ -88,6 +88,10 @@ bool PseudoTerminal::Write(const uint8_t* data, size_t n, int timeoutMs) {
     return true;
 }
 
+bool PseudoTerminal::SuspendOutput(bool suspended) {
+    return slave_ >= 0 && ::tcflow(slave_, suspended ? TCOOFF : TCOON) == 0;
+}
+
 void PseudoTerminal::CloseFarEnd() {
     if (master_ >= 0) {
         ::close(master_);

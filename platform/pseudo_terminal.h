@@ -28,6 +28,9 @@ public:
     long Read(uint8_t* buffer, size_t capacity, int timeoutMs);
     // Far end: writes all bytes, waiting at most `timeoutMs` for room. False on failure.
     bool Write(const uint8_t* data, size_t n, int timeoutMs);
+    // Stops (or resumes) the device side's output, as a far end's XOFF would: writes of the
+    // program under test then wait for room. False when the terminal refuses.
+    bool SuspendOutput(bool suspended);
     // Far end hangs up: the device side then reads end of file.
     void CloseFarEnd();
     // Drops the holder's own descriptor of the device side.

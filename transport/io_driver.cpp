@@ -51,13 +51,15 @@ cnsIoDriver* cnsIoDriver::Open(const nsOpenParams* params, cnsLibnetProvider* ch
     threadCount_ = threads;
 
     if (IsSerial()) {
-        // A serial line that cannot be opened leaves the driver not open; it still counts as
-        // an open driver with its threads, like any other.
-        if (OpenSerial()) {
-            open_ = true;
-            for (uint32_t i = 0; i < threadCount_; ++i) {
-                PostReceive();
-            }
+        // A line that cannot be opened fails the open like a socket that cannot be bound: a
+        // channel whose every send would be dropped is not left behind.
+        if (!OpenSerial()) {
+            dropUnusedPort();
+            return nullptr;
+        }
+        open_ = true;
+        for (uint32_t i = 0; i < threadCount_; ++i) {
+            PostReceive();
         }
     } else {
         if (!socket_.Valid() && !SetUpSocket(*params)) {
@@ -81,6 +83,10 @@ void cnsIoDriver::Shutdown(cnsLibnetProvider* channel) {
     TransportState& state = Transport();
     if (!started_ || !state.port) {
         return;
+    }
+    // A worker blocked in a serial write would never take its quit.
+    if (IsSerial()) {
+        CancelSerialWrites();
     }
     for (uint32_t i = 0; i < threadCount_; ++i) {
         nsOverlapped* record = NewOverlapped(0);

@@ -1,13 +1,15 @@
 #pragma once
-// The I/O driver of one channel: its UDP socket (or, later, serial line) on the process's
-// completion port, its operation records and the worker threads it starts.
+// The I/O driver of one channel: its UDP socket or serial line on the process's completion
+// port, its operation records and the worker threads it starts.
 
 #include "link/ns_address.h"
+#include "platform/serial_port.h"
 #include "platform/udp_socket.h"
 #include "transport/ns_overlapped.h"
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -42,7 +44,8 @@ public:
 
     // Sets up the socket (or serial line), posts the receives and starts the worker threads.
     // Returns this driver, or null when the socket could not be created, configured, bound or
-    // associated, or when the driver's threads would not fit in the thread table.
+    // associated, when the serial line could not be opened (the user is shown why), or when
+    // the driver's threads would not fit in the thread table.
     cnsIoDriver* Open(const nsOpenParams* params, cnsLibnetProvider* channel);
 
     // Tells as many worker threads to quit as this driver started and waits for them; closes
@@ -88,7 +91,10 @@ private:
     bool OpenSerial();
     int PostSerialReceive();
     int WriteSerial(const uint8_t* data, size_t n, nsOverlapped* record);
+    void CancelSerialWrites();
     void CloseSerial();
+    // Takes what waits on the line into receive records, at most 500 bytes each.
+    void ReadWaitingCharacters();
 
     // Guards the free list and the socket against the worker and the user-interface thread.
     std::mutex mutex_;
@@ -102,6 +108,10 @@ private:
     uint32_t threadCount_ = 0;
     std::atomic<bool> open_{false};
     bool started_ = false;
+    // Guards the serial line against a worker and the closing thread. Never held while the
+    // free list's lock is taken.
+    std::mutex serialMutex_;
+    std::unique_ptr<cnsSerialPort> serialPort_;
 };
 
 }  // namespace tarvu

@@ -58,10 +58,11 @@ void cnsLibnetProvider::OpenDriver() {
     driver_ = std::make_unique<cnsIoDriver>();
     const int readPort = ReadPortFromWindow();
     // A value that is no port at all (negative, above 65535) cannot be bound; it is not cut
-    // down to some other port.
-    const bool usable = readPort >= 0 && readPort <= 0xFFFF;
+    // down to some other port. A serial line binds nothing and does not depend on the field.
+    const bool portValid = readPort >= 0 && readPort <= 0xFFFF;
+    const bool usable = serialBaudRate_ != 0 || portValid;
     nsOpenParams params;
-    params.bindPort = usable ? static_cast<uint16_t>(readPort) : 0;
+    params.bindPort = portValid ? static_cast<uint16_t>(readPort) : 0;
     params.serialName = serialDeviceName_.c_str();
     params.serialBaudRate = serialBaudRate_;
 

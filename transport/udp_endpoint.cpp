@@ -88,8 +88,7 @@ int cnsIoDriver::SendNow(const nsAddress& destination, const nsSendBuffer* buffe
         return -1;
     }
     if (IsSerial()) {
-        WriteSerial(buffers[0].data, buffers[0].length, nullptr);
-        return 1;
+        return WriteSerial(buffers[0].data, buffers[0].length, nullptr);
     }
     const std::lock_guard<std::mutex> lock(mutex_);
     if (!socket_.Valid()) {
@@ -105,8 +104,7 @@ int cnsIoDriver::SendOverlapped(const nsAddress& destination, const nsSendBuffer
     record->kind = nsIOT_SEND;
     record->peer = MakeSocketAddress(destination.address, destination.port);
     if (IsSerial()) {
-        WriteSerial(buffers[0].data, buffers[0].length, record);
-        return 1;
+        return WriteSerial(buffers[0].data, buffers[0].length, record);
     }
     // The record carries its own copy, so the caller's buffers may end with this call.
     const long length = Gather(buffers, count, record->sendData, kSendAreaSize);

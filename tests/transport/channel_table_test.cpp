@@ -113,30 +113,5 @@ TEST_F(ChannelTable, ConfiguredChannelsAreComparedByConverterAddressAndPort) {
     EXPECT_EQ(AllocatedRecordCount(), 0u);
 }
 
-TEST_F(ChannelTable, SerialLineThatCannotOpenLeavesAChannelThatRefusesSends) {
-    Restart(0, 20);
-    records[0] = ChannelRecord{};
-    records[0].flags = kChannelConfigured;
-    records[0].remotePort = 9600;  // the baud rate of a serial channel
-    const char device[] = "/dev/tarvu-no-such-line";
-    std::copy(std::begin(device), std::end(device), records[0].serialDevice.begin());
-
-    ASSERT_EQ(OpenChannel(Request(1, 0, kChannelKindSerial)), 0);
-    cnsLibnetProvider* channel = FindChannel(1);
-    ASSERT_NE(channel, nullptr);
-    EXPECT_TRUE(MessageBoxes().empty());
-    EXPECT_EQ(channel->SerialBaudRate(), 9600u);
-    EXPECT_FALSE(channel->HasOpenedDriver());
-    const uint8_t byte = 0x7E;
-    EXPECT_EQ(channel->Send(nsAddress{}, &byte, 1), -2);
-
-    // Its worker still ends with the channel, and the table goes with it.
-    EXPECT_EQ(WorkerThreads().Size(), 1u);
-    CloseChannel(Request(1));
-    EXPECT_EQ(WorkerThreads().Size(), 0u);
-    EXPECT_FALSE(ChannelTableExists());
-    EXPECT_EQ(Transport().port, nullptr);
-}
-
 }  // namespace
 }  // namespace tarvu::testing

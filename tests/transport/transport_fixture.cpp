@@ -145,6 +145,17 @@ std::vector<TraceEntry> TransportTest::Received() const {
     return received;
 }
 
+std::vector<TraceEntry> TransportTest::Sent() const {
+    const std::lock_guard<std::mutex> lock(Capture().mutex);
+    std::vector<TraceEntry> sent;
+    for (const TraceEntry& e : Capture().traces) {
+        if (e.direction == 1) {
+            sent.push_back(e);
+        }
+    }
+    return sent;
+}
+
 std::vector<std::string> TransportTest::DebugLines() const {
     const std::lock_guard<std::mutex> lock(Capture().mutex);
     return Capture().debug;

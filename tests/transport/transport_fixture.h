@@ -58,6 +58,7 @@ protected:
     uint16_t OpenOnFreePort(uint8_t channel, uint8_t record = 0);
 
     std::vector<TraceEntry> Received() const;
+    std::vector<TraceEntry> Sent() const;
     std::vector<std::string> DebugLines() const;
     std::vector<std::pair<std::string, std::string>> MessageBoxes() const;
     bool SawDebugLine(const std::string& part) const;
