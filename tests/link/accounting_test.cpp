@@ -107,7 +107,17 @@ TEST_F(AccountingTest, AddressesWithoutAnEntryAreSentWithoutAccounting) {
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(Channel().SendStep(), 1);
     }
-    EXPECT_EQ(transport.sent.size(), 4u);
+    // A fetched message for device 0 is queued and sent the same way.
+    app.message.SetCode(0xA3);
+    app.message.SetParameter(0x07);
+    app.messagesLeft = 1;
+    EXPECT_EQ(Channel().SendStep(), 1);
+    EXPECT_EQ(transport.sent.back(), (Bytes{0x11, 0x00, 0x00, 0x30, 0x10, 0xA3, 0x07, 0x00, 0xD1}));
+    EXPECT_EQ(transport.sent.size(), 5u);
+    for (const DeviceState& entry : S().deviceStates) {
+        EXPECT_EQ(entry.class3Count, 0);
+        EXPECT_EQ(entry.messagePending, 0u);
+    }
     EXPECT_EQ(S().deviceStates[0].class5Count, 1);
     EXPECT_EQ(S().deviceStates[31].class5Count, 1);
     EXPECT_TRUE(app.described.empty());

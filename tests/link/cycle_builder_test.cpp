@@ -56,21 +56,6 @@ TEST_F(CycleBuilderTest, EmptyQueueTakesTheApplicationsNextMessage) {
     EXPECT_TRUE(transport.events.empty());
 }
 
-TEST_F(CycleBuilderTest, MessagesForDevicesWithoutAnEntryGoOutUnaccounted) {
-    for (const uint8_t device : {uint8_t{0}, uint8_t{33}, uint8_t{255}}) {
-        SetMessage(0xA3, device, 0x07, 0, 1);
-        EXPECT_EQ(Channel().SendStep(), 1);
-        EXPECT_EQ(transport.sent.back(),
-                  (Bytes{0x11, device, 0x00, 0x30, 0x10, 0xA3, 0x07, 0x00, 0xD1}));
-    }
-    for (const DeviceState& entry : S().deviceStates) {
-        EXPECT_EQ(entry.class3Count, 0);
-        EXPECT_EQ(entry.messagePending, 0u);
-        EXPECT_EQ(entry.lastKind, 0);
-    }
-    EXPECT_TRUE(app.described.empty());
-}
-
 TEST_F(CycleBuilderTest, VisitSelectsTheNextActiveDeviceWithARequestAndPollsTheClassFourOnes) {
     app.config.parameters[kPollDivisor] = 3;
     Reopen();

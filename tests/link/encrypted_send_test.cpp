@@ -203,20 +203,6 @@ TEST_F(EncryptedSendTest, FailedKeyGenerationSendsZerosAndTriesAgainNextTime) {
     EXPECT_NE(PlainTail(transport.sent[2], 3, key), Concat({0x62, 0x03}, Bytes(64, 0)));
 }
 
-TEST(EncryptedSendBlock, ModulusAndExponentTravelLeastSignificantByteFirst) {
-    RsaPublicKey record{};
-    for (size_t i = 0; i < 32; ++i) {
-        record[kRsaModulusOffset + kRsaNumberSize - 1 - i] = static_cast<uint8_t>(i + 1);
-        record[kRsaPublicExponentOffset + kRsaNumberSize - 1 - i] = static_cast<uint8_t>(0x80 + i);
-    }
-    record[kRsaModulusOffset + kRsaNumberSize - 33] = 0xEE;  // above the low 32 bytes
-    const PublicKeyBlock block = MakePublicKeyBlock(record);
-    for (size_t i = 0; i < 32; ++i) {
-        EXPECT_EQ(block[i], i + 1);
-        EXPECT_EQ(block[32 + i], 0x80 + i);
-    }
-}
-
 // Two channels on two threads: every datagram must decrypt under its own channel's key,
 // which fails if one channel's encryption ever ran with the other's key pointer. The window
 // is a few instructions wide, so the ThreadSanitizer build is what reliably sees an unguarded
