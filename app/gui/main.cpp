@@ -1,9 +1,8 @@
 // tarvu: the client's dialog.
 
+#include "app/gui/client_app.h"
 #include "app/gui/command_line.h"
-#include "app/gui/main_dialog.h"
 #include "app/gui/qt_message_box.h"
-#include "app/main_dialog_logic.h"
 #include "app/settings.h"
 #include "platform/debug_output.h"
 #include "platform/message_box.h"
@@ -72,30 +71,12 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     tarvu::Settings settings =
         tarvu::Settings::Locate(std::filesystem::path(options.settingsFile.toStdString()));
-    tarvu::ControlState controls;
-    tarvu::MainDialog dialog(controls);
-    tarvu::InstallQtMessageBoxHandler(&dialog);
     {
-        // Declared after the dialog, so destroyed first: it closes the channel before the
-        // dialog that the worker traces into goes away.
-        tarvu::MainDialogLogic logic(dialog, settings,
-                                     QApplication::applicationName().toStdString());
-        tarvu::DialogHooks hooks;
-        hooks.controlsChanged = [&logic] { logic.PublishControls(); };
-        hooks.readPortChanged = [&logic](const std::string&) { logic.OnReadPortChanged(); };
-        hooks.send = [&logic] { logic.Send(); };
-        hooks.ok = [&logic] {
-            logic.OkSteps();
-            logic.DestroySteps();
-        };
-        hooks.escape = [&logic] { logic.EscapeSteps(); };
-        dialog.SetHooks(hooks);
-        logic.Initialise();
-
-        QObject::connect(&dialog, &QDialog::finished, &app, &QCoreApplication::quit);
-        dialog.show();
+        tarvu::ClientApp client(settings, QApplication::applicationName().toStdString());
+        tarvu::InstallQtMessageBoxHandler(&client.Dialog());
+        QObject::connect(&client.Dialog(), &QDialog::finished, &app, &QCoreApplication::quit);
+        client.Start();
         status = QApplication::exec();
-        dialog.SetHooks({});
     }
     tarvu::SetMessageBoxHandler({});
     return status;
