@@ -19,28 +19,23 @@ namespace tarvu {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::FakeChannelService;
-using testing::FakeDialogView;
 using Bytes = std::vector<uint8_t>;
 
-struct ShownMessage {
-    std::string caption;
-    std::string text;
-};
+bool NoAdapters(std::vector<LocalAddress>&) {
+    return true;
+}
 
 class MainDialogLogicTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        directory_ =
-            fs::temp_directory_path() / (std::string("tarvu_app_") + info->name() + "_" +
-                                         std::to_string(reinterpret_cast<uintptr_t>(this)));
+        directory_ = fs::temp_directory_path() /
+                     ("tarvu_app_" + std::to_string(reinterpret_cast<uintptr_t>(this)));
         fs::remove_all(directory_);
         fs::create_directories(directory_);
         settings_ = std::make_unique<Settings>(directory_ / "settings.ini");
         previousHandler_ =
             SetMessageBoxHandler([this](const std::string& caption, const std::string& text) {
-                messages_.push_back({caption, text});
+                messages_.push_back(caption + ": " + text);
             });
     }
     void TearDown() override {
@@ -49,40 +44,35 @@ protected:
         fs::remove_all(directory_);
     }
 
-    MainDialogLogic& Start(AddressQuery addresses = [](std::vector<LocalAddress>&) {
-        return true;
-    }) {
+    MainDialogLogic& Start(AddressQuery addresses = NoAdapters) {
         logic_ = std::make_unique<MainDialogLogic>(view_, *settings_, "tarvu", channels_,
                                                    std::move(addresses));
         logic_->Initialise();
         return *logic_;
     }
-
     std::string Stored(std::string_view key, std::string_view section = kSectionUdp) {
         return settings_->Read(section, key);
     }
-
-    std::string FileBytes() {
-        std::ifstream in(settings_->File(), std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
+    void Store(std::string_view key, std::string_view value) {
+        settings_->Write(kSectionUdp, key, value);
     }
-
-    fs::file_time_type FileTime() { return fs::last_write_time(settings_->File()); }
+    // Changes only when the file is written again (each write replaces the file).
+    fs::file_time_type FileTimeAfterPause() {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return fs::last_write_time(settings_->File());
+    }
 
     fs::path directory_;
     std::unique_ptr<Settings> settings_;
-    FakeDialogView view_;
-    FakeChannelService channels_;
+    testing::FakeDialogView view_;
+    testing::FakeChannelService channels_;
     std::unique_ptr<MainDialogLogic> logic_;
-    std::vector<ShownMessage> messages_;
+    std::vector<std::string> messages_;
     MessageBoxHandler previousHandler_;
 };
 
 TEST_F(MainDialogLogicTest, FirstStartFillsTheFieldsFromDefaultsAndWritesThem) {
     MainDialogLogic& logic = Start();
-
     EXPECT_FALSE(view_.substitution);
     EXPECT_EQ(view_.ip, (Octets{0, 0, 0, 0}));
     EXPECT_EQ(view_.readPort, "10001");
@@ -90,44 +80,38 @@ TEST_F(MainDialogLogicTest, FirstStartFillsTheFieldsFromDefaultsAndWritesThem) {
     EXPECT_EQ(view_.packet, "7E 7F");
     EXPECT_TRUE(view_.hiddenReset);
 
+    // One section, the keys in start-up order, "IP ADDRES" with an empty value.
+    std::ifstream in(settings_->File(), std::ios::binary);
+    std::ostringstream file;
+    file << in.rdbuf();
+    const std::string text = file.str();
+    EXPECT_EQ(text.find("[UDP]\r\n"), 0u) << text;
+    size_t previous = 0;
+    for (const char* entry : {" 7E 7F 7D=", " IN=10001\r\n", " OUT=10001\r\n", "IP ADDRES=\r\n",
+                              "PACKETIK=7E 7F\r\n"}) {
+        const size_t at = text.find(entry);
+        ASSERT_NE(at, std::string::npos) << entry;
+        EXPECT_GT(at, previous) << entry;
+        previous = at;
+    }
     EXPECT_EQ(Stored(kKeySubstitution), "нет");
-    EXPECT_EQ(Stored(kKeyReadPort), "10001");
-    EXPECT_EQ(Stored(kKeySendPort), "10001");
-    EXPECT_EQ(Stored(kKeyPacket), "7E 7F");
-    // One section, keys in start-up order, "IP ADDRES" present with an empty value.
-    const std::string file = FileBytes();
-    const size_t substitution = file.find(" 7E 7F 7D=");
-    const size_t readPort = file.find(" IN=10001");
-    const size_t sendPort = file.find(" OUT=10001");
-    const size_t ip = file.find("IP ADDRES=\r\n");
-    const size_t packet = file.find("PACKETIK=7E 7F");
-    ASSERT_NE(packet, std::string::npos) << file;
-    EXPECT_EQ(file.rfind("[UDP]\r\n", 0), 0u) << file;
-    EXPECT_LT(substitution, readPort);
-    EXPECT_LT(readPort, sendPort);
-    EXPECT_LT(sendPort, ip);
-    EXPECT_LT(ip, packet);
 
-    // The engine got its parameters and callbacks, then channel 1 was opened on the read port.
+    // The engine got its parameters and callbacks, then channel 1 opened on the read port.
     const EngineConfig& config = logic.Config();
     EXPECT_EQ(ActiveEngineConfig(), &config);
+    EXPECT_EQ(EngineAcceptsUnconfigured(), 1);
     EXPECT_EQ(config.size, 180u);
     EXPECT_EQ(config.localPort, 10001u);
-    const uint32_t expected[15] = {0, 0, 0, 300, 2000, 3000, 10000, 0, 1, 3, 3, 10, 3, 1000, 5};
-    for (size_t i = 0; i < 15; ++i) {
-        EXPECT_EQ(config.parameters[i], expected[i]) << "parameter " << i;
-    }
-    EXPECT_EQ(EngineAcceptsUnconfigured(), 1);
+    EXPECT_EQ(std::vector<uint32_t>(config.parameters, config.parameters + 15),
+              (std::vector<uint32_t>{0, 0, 0, 300, 2000, 3000, 10000, 0, 1, 3, 3, 10, 3, 1000, 5}));
     EXPECT_EQ(logic.Request().kind, kChannelKindUdp);
     EXPECT_EQ(logic.Request().channelNumber, 1);
-    EXPECT_EQ(logic.Request().recordIndex, 0);
-    ASSERT_EQ(channels_.openedPorts, std::vector<int>{10001});
+    EXPECT_EQ(channels_.openedPorts, std::vector<int>{10001});
     EXPECT_TRUE(logic.Initialised());
-    EXPECT_TRUE(logic.ChannelOpen());
     EXPECT_TRUE(messages_.empty());
 
     ChannelRequest request;
-    ChannelRecord* record = config.callbacks.LookupChannel(&request);
+    const ChannelRecord* record = config.callbacks.LookupChannel(&request);
     ASSERT_NE(record, nullptr);
     EXPECT_EQ(record->deviceType, 819u);
     EXPECT_EQ(record->flags & (kChannelConfigured | kChannelDisabled), kChannelConfigured);
@@ -136,34 +120,31 @@ TEST_F(MainDialogLogicTest, FirstStartFillsTheFieldsFromDefaultsAndWritesThem) {
     EXPECT_EQ(record->remotePort, 10001u);
     request.recordIndex = 1;
     EXPECT_EQ(config.callbacks.LookupChannel(&request), nullptr);
+
+    // With nothing changed since the start the destroy steps write nothing.
+    const fs::file_time_type before = FileTimeAfterPause();
+    logic.DestroySteps();
+    EXPECT_EQ(fs::last_write_time(settings_->File()), before);
 }
 
-TEST_F(MainDialogLogicTest, StoredValuesFillTheFields) {
-    settings_->Write(kSectionUdp, kKeySubstitution, "НЕТ");
-    settings_->Write(kSectionUdp, kKeyReadPort, "2000");
-    settings_->Write(kSectionUdp, kKeySendPort, "3000");
-    settings_->Write(kSectionUdp, kKeyIpAddress, "10.0.0.17");
-    settings_->Write(kSectionUdp, kKeyPacket, "11 01 00 30 00");
+TEST_F(MainDialogLogicTest, StoredValuesFillTheFieldsAndThePublishedState) {
+    Store(kKeySubstitution, "НЕТ");  // only exactly "нет" means off
+    Store(kKeyReadPort, "2000");
+    Store(kKeySendPort, "3000");
+    Store(kKeyIpAddress, "10.0.0.17");
+    Store(kKeyPacket, "11 01 00 30 00");
     Start();
-
-    EXPECT_TRUE(view_.substitution);  // only exactly "нет" means off
+    EXPECT_TRUE(view_.substitution);
     EXPECT_EQ(view_.readPort, "2000");
     EXPECT_EQ(view_.sendPort, "3000");
     EXPECT_EQ(view_.ip, (Octets{10, 0, 0, 17}));
     EXPECT_EQ(view_.packet, "11 01 00 30 00");
     EXPECT_EQ(channels_.openedPorts, std::vector<int>{2000});
 
-    // The engine reads the published copy, not the view.
-    MainWindow* window = ActiveEngineConfig()->callbacks.GetMainWindow();
+    const MainWindow* window = ActiveEngineConfig()->callbacks.GetMainWindow();
     EXPECT_EQ(window->SendPortText(), "3000");
     EXPECT_EQ(window->ReadIpAddress(), (Octets{10, 0, 0, 17}));
     EXPECT_TRUE(window->SubstitutionChecked());
-}
-
-TEST_F(MainDialogLogicTest, AStoredTextThatIsNoAddressShowsAllOnes) {
-    settings_->Write(kSectionUdp, kKeyIpAddress, "converter");
-    Start();
-    EXPECT_EQ(view_.ip, (Octets{255, 255, 255, 255}));
 }
 
 TEST_F(MainDialogLogicTest, AddressListShowsEveryAddressAndSurvivesAFailingQuery) {
@@ -176,128 +157,95 @@ TEST_F(MainDialogLogicTest, AddressListShowsEveryAddressAndSurvivesAFailingQuery
                                                             "010.000.000.017   255.000.000.000"}));
     logic_.reset();
 
-    view_.addressLines = {"stale"};
-    channels_ = FakeChannelService();
+    Store(kKeyIpAddress, "converter");
+    channels_.openedPorts.clear();
     ::testing::internal::CaptureStderr();
     Start([](std::vector<LocalAddress>&) { return false; });
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "GetAdaptersInfo fail\n");
     EXPECT_TRUE(view_.addressLines.empty());
-    // The rest of the start-up ran all the same.
-    EXPECT_EQ(view_.readPort, "10001");
+    // The rest of the start-up ran all the same; a stored non-address shows all ones.
+    EXPECT_EQ(view_.ip, (Octets{255, 255, 255, 255}));
     EXPECT_EQ(channels_.openedPorts.size(), 1u);
     EXPECT_TRUE(logic_->Initialised());
 }
 
-TEST_F(MainDialogLogicTest, OpenFailureAtStartShowsTheMessageAndGoesOn) {
+TEST_F(MainDialogLogicTest, ReadPortChangesReopenOncePerChangeAfterTheStartUp) {
     channels_.openResult = -1;
-    MainDialogLogic& logic = Start();
-    ASSERT_EQ(messages_.size(), 1u);
-    EXPECT_EQ(messages_[0].caption, "tarvu");
-    EXPECT_EQ(messages_[0].text, "Не смог открыть устройство № 2");
-    EXPECT_TRUE(logic.Initialised());
-    EXPECT_FALSE(logic.ChannelOpen());
-}
-
-TEST_F(MainDialogLogicTest, TypingAReadPortReopensOncePerChange) {
     view_.onReadPortChanged = [this] { logic_->OnReadPortChanged(); };
     Start();
-    // Filling the field during the start-up reopened nothing.
+    // Filling the field during the start-up reopened nothing; the failed open was reported.
     EXPECT_EQ(channels_.openedPorts, std::vector<int>{10001});
     EXPECT_EQ(channels_.closeCount, 0);
+    EXPECT_EQ(messages_, std::vector<std::string>{"tarvu: Не смог открыть устройство № 2"});
 
+    channels_.openResult = 0;
     for (const char* text : {"", "1", "12", "123", "1234"}) {
         view_.SetReadPortText(text);
     }
     EXPECT_EQ(channels_.openedPorts, (std::vector<int>{10001, 0, 1, 12, 123, 1234}));
     EXPECT_EQ(channels_.closeCount, 5);
-    EXPECT_TRUE(messages_.empty());
+    EXPECT_EQ(messages_.size(), 1u);
 
     channels_.openResult = -1;
     view_.SetReadPortText("5");
-    ASSERT_EQ(messages_.size(), 1u);
-    EXPECT_EQ(messages_[0].text, "Не смог открыть устройство");
-    EXPECT_EQ(messages_[0].caption, "tarvu");
+    EXPECT_EQ(messages_.back(), "tarvu: Не смог открыть устройство");
 }
 
-TEST_F(MainDialogLogicTest, SendNormalisesStoresAndConvertsTheField) {
+TEST_F(MainDialogLogicTest, SendNormalisesStoresOnlyChangesAndConverts) {
     MainDialogLogic& logic = Start();
     struct Case {
         const char* typed;
         const char* shown;
         Bytes sent;
     };
-    const Case cases[] = {
-        {"7e7f", "7e 7f", {0x7E, 0x7F}},
-        {"7E7F1", "7E 7F 1", {0x7E, 0x7F, 0x01}},
-        {" 7E 7F", "7E 7F", {0x7E, 0x7F}},
-        {"7E,7F", "7E ,7 F", {0x7E, 0x00, 0x0F}},
-        {"ZZ", "ZZ", {0x00}},
-    };
-    for (const Case& c : cases) {
-        channels_.submitted.clear();
+    for (const Case& c :
+         {Case{"7e7f", "7e 7f", {0x7E, 0x7F}}, Case{"7E7F1", "7E 7F 1", {0x7E, 0x7F, 0x01}},
+          Case{" 7E 7F", "7E 7F", {0x7E, 0x7F}}, Case{"7E,7F", "7E ,7 F", {0x7E, 0x00, 0x0F}},
+          Case{"ZZ", "ZZ", {0x00}}}) {
         view_.packet = c.typed;
         logic.Send();
         EXPECT_EQ(view_.packet, c.shown) << c.typed;
         EXPECT_EQ(Stored(kKeyPacket), c.shown) << c.typed;
-        ASSERT_EQ(channels_.submitted.size(), 1u) << c.typed;
-        EXPECT_EQ(channels_.submitted[0], c.sent) << c.typed;
+        EXPECT_EQ(channels_.submitted.back(), c.sent) << c.typed;
     }
+    // The same text again leaves the file alone.
+    const fs::file_time_type before = FileTimeAfterPause();
+    view_.packet = "Z Z";
+    logic.Send();
+    EXPECT_EQ(fs::last_write_time(settings_->File()), before);
+    EXPECT_EQ(channels_.submitted.size(), 6u);
 }
 
-TEST_F(MainDialogLogicTest, AnEmptyFieldSendsTheStoredPacket) {
-    settings_->Write(kSectionUdp, kKeyPacket, "11 01 00 30 00");
+TEST_F(MainDialogLogicTest, AnEmptyFieldSendsTheStoredPacketAndLongPacketsAreRefused) {
+    Store(kKeyPacket, "11 01 00 30 00");
     MainDialogLogic& logic = Start();
     view_.packet.clear();
     logic.Send();
     EXPECT_EQ(view_.packet, "");
     EXPECT_EQ(Stored(kKeyPacket), "11 01 00 30 00");
-    ASSERT_EQ(channels_.submitted.size(), 1u);
-    EXPECT_EQ(channels_.submitted[0], (Bytes{0x11, 0x01, 0x00, 0x30, 0x00}));
-
-    // Nothing stored and nothing typed: the default goes out and is stored.
-    settings_->Write(kSectionUdp, kKeyPacket, "");
+    EXPECT_EQ(channels_.submitted.back(), (Bytes{0x11, 0x01, 0x00, 0x30, 0x00}));
+    Store(kKeyPacket, "");
     logic.Send();
     EXPECT_EQ(channels_.submitted.back(), (Bytes{0x7E, 0x7F}));
     EXPECT_EQ(Stored(kKeyPacket), "7E 7F");
-}
 
-TEST_F(MainDialogLogicTest, SendingTheSameTextTwiceWritesItOnce) {
-    MainDialogLogic& logic = Start();
-    view_.packet = "0102";
-    logic.Send();
-    EXPECT_EQ(Stored(kKeyPacket), "01 02");
-    const fs::file_time_type afterFirst = FileTime();
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    view_.packet = "01 02";
-    logic.Send();
-    EXPECT_EQ(FileTime(), afterFirst);
-    EXPECT_EQ(channels_.submitted.size(), 2u);
-}
-
-TEST_F(MainDialogLogicTest, APacketOverTheBufferSizeIsRefusedWithAMessage) {
-    MainDialogLogic& logic = Start();
     view_.packet = std::string(512 * 2, 'A');
     logic.Send();
-    ASSERT_EQ(channels_.submitted.size(), 1u);
-    EXPECT_EQ(channels_.submitted[0], Bytes(512, 0xAA));
+    EXPECT_EQ(channels_.submitted.back(), Bytes(512, 0xAA));
     EXPECT_TRUE(messages_.empty());
-
     view_.packet = std::string(513 * 2, 'B');
     logic.Send();
-    EXPECT_EQ(channels_.submitted.size(), 1u);
+    EXPECT_EQ(channels_.submitted.size(), 3u);
     ASSERT_EQ(messages_.size(), 1u);
-    EXPECT_EQ(messages_[0].caption, "tarvu");
-    EXPECT_NE(messages_[0].text.find("512"), std::string::npos) << messages_[0].text;
+    EXPECT_NE(messages_[0].find("tarvu: "), std::string::npos);
+    EXPECT_NE(messages_[0].find("512"), std::string::npos) << messages_[0];
 }
 
 TEST_F(MainDialogLogicTest, OkWritesTheClosingRecordsClosesAndSavesTheFields) {
-    settings_->Write(kSectionUdp, kKeyIpAddress, "10.0.0.1");
-    settings_->Write(kSectionUdp, kKeyReadPort, "2000");
+    Store(kKeyIpAddress, "10.0.0.1");
+    Store(kKeyReadPort, "2000");
     MainDialogLogic& logic = Start();
-    MessageRecord pending;
-    pending.SetCode(0x21);
-    logic.Messages().AddPending(pending);
-
+    logic.Messages().AddPending(MessageRecord());
     view_.packet = "0A 0B";
     view_.ip = {192, 168, 0, 9};
     view_.substitution = true;
@@ -314,47 +262,30 @@ TEST_F(MainDialogLogicTest, OkWritesTheClosingRecordsClosesAndSavesTheFields) {
     EXPECT_EQ(Stored(kKeySubstitution), "да");
     EXPECT_EQ(Stored(kKeyReadPort), "10001");  // an empty field counts as the default
     EXPECT_EQ(Stored(kKeySendPort), "4000");
-
-    // The destructor finds the channel closed and closes nothing twice.
     logic_.reset();
-    EXPECT_EQ(channels_.closeCount, 1);
+    EXPECT_EQ(channels_.closeCount, 1);  // nothing is closed twice
 }
 
 TEST_F(MainDialogLogicTest, EscapeClosesTheChannelAndSavesOnlyTheFields) {
-    settings_->Write(kSectionUdp, kKeyMacAddress, "old");
-    settings_->Write(kSectionUdp, kKeyIpAddress, "10.0.0.1");
+    Store(kKeyMacAddress, "old");
+    Store(kKeyIpAddress, "10.0.0.1");
     MainDialogLogic& logic = Start();
     view_.packet = "0A 0B";
     view_.ip = {0, 0, 0, 0};  // a blank control keeps the stored address
     view_.sendPort = "4000";
     logic.EscapeSteps();
-
     EXPECT_EQ(channels_.closeCount, 1);
-    EXPECT_FALSE(logic.ChannelOpen());
     EXPECT_EQ(Stored(kKeyMacAddress), "old");
     EXPECT_EQ(Stored(kKeyRsaGost, kSectionCipher), "");
     EXPECT_EQ(Stored(kKeyIpAddress), "10.0.0.1");
     EXPECT_EQ(Stored(kKeySendPort), "4000");
 }
 
-TEST_F(MainDialogLogicTest, UnchangedFieldsLeaveTheFileAlone) {
-    MainDialogLogic& logic = Start();
-    const fs::file_time_type afterStart = FileTime();
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    logic.DestroySteps();
-    EXPECT_EQ(FileTime(), afterStart);
-}
-
 TEST_F(MainDialogLogicTest, FieldsThatWereNeverLoadedAreNotSaved) {
-    logic_ = std::make_unique<MainDialogLogic>(view_, *settings_, "tarvu", channels_,
-                                               [](std::vector<LocalAddress>&) { return true; });
+    logic_ = std::make_unique<MainDialogLogic>(view_, *settings_, "tarvu", channels_, NoAdapters);
     view_.ip = {1, 2, 3, 4};
     logic_->EscapeSteps();
-    logic_->OkSteps();
-    logic_->DestroySteps();
-    EXPECT_EQ(Stored(kKeyIpAddress), "");
-    EXPECT_EQ(Stored(kKeyReadPort), "");
-    EXPECT_EQ(Stored(kKeySubstitution), "");
+    EXPECT_FALSE(fs::exists(settings_->File()));
     EXPECT_EQ(channels_.closeCount, 0);
 }
 
@@ -362,7 +293,6 @@ TEST_F(MainDialogLogicTest, CallbacksReachTheLiveObjectOnly) {
     MainDialogLogic& logic = Start();
     const LinkCallbacks callbacks = logic.Config().callbacks;
 
-    // A replacement key goes into the record and the channel's section.
     uint8_t key[32];
     for (uint8_t i = 0; i < 32; ++i) {
         key[i] = static_cast<uint8_t>(0xA0 + i);
@@ -371,28 +301,24 @@ TEST_F(MainDialogLogicTest, CallbacksReachTheLiveObjectOnly) {
     EXPECT_EQ(logic.SaveChannelKey(request, key), 0);
     const std::string stored = Stored(kKeyGostKey, "Kanal №1");
     EXPECT_EQ(stored.size(), 95u);
-    EXPECT_EQ(stored.substr(0, 8), "A0 A1 A2");
-    EXPECT_EQ(stored.substr(90), "BE BF");
+    EXPECT_EQ(stored.substr(0, 6) + stored.substr(90), "A0 A1 BE BF");
     EXPECT_EQ(callbacks.LookupChannel(&request)->key[31], 0xBF);
 
     callbacks.SetStatusText(0, "first");
     callbacks.SetStatusText(1, "second");
     callbacks.SetStatusText(2, "ignored");
-    EXPECT_EQ(view_.status[0], "first");
-    EXPECT_EQ(view_.status[1], "second");
+    EXPECT_EQ(view_.status[0] + view_.status[1], "firstsecond");
 
     // Received blocks are traced to the view and counted; sent blocks and frames are not.
     const uint8_t data[] = {0x7E, 0x01, 0x02, 0x7F};
-    nsAddress peer{0x0100000Au, 10001};
+    const nsAddress peer{0x0100000Au, 10001};
     callbacks.TraceData(nullptr, data, 4, 0, &peer, 10001, 0);
     callbacks.TraceData(nullptr, data + 1, 2, 0, &peer, 10001, 1);
     callbacks.TraceData(nullptr, data, 4, 1, &peer, 10001, 0);
     EXPECT_EQ(logic.ReceivedDatagrams(), 1u);
     ASSERT_EQ(view_.traceLines.size(), 3u);
-    EXPECT_NE(view_.traceLines[0].find("010.000.000.001:10001 --> 7E 01 02 7F\n"),
-              std::string::npos);
+    EXPECT_EQ(view_.traceLines[0].substr(12), " 010.000.000.001:10001 --> 7E 01 02 7F\n");
     EXPECT_EQ(view_.traceLines[1], std::string(31, ' ') + "... --> 01 02\n");
-    EXPECT_EQ(logic.Trace().LineCount(), 4u);
 
     // Once the object is gone the engine gets blank answers instead of a dangling object.
     logic_.reset();
@@ -400,7 +326,7 @@ TEST_F(MainDialogLogicTest, CallbacksReachTheLiveObjectOnly) {
     EXPECT_EQ(callbacks.LookupChannel(&request), nullptr);
     ASSERT_NE(callbacks.GetMainWindow(), nullptr);
     EXPECT_EQ(callbacks.GetMainWindow()->ReadPortText(), "");
-    EXPECT_EQ(callbacks.TraceData(nullptr, data, 4, 0, &peer, 1, 0), 1);
+    callbacks.TraceData(nullptr, data, 4, 0, &peer, 1, 0);
     EXPECT_EQ(view_.traceLines.size(), 3u);
 }
 

@@ -44,11 +44,12 @@ inline std::string ReadFile(const std::filesystem::path& file) {
     return text.str();
 }
 
-inline std::vector<std::string> ReadLines(const std::filesystem::path& file) {
+// The lines of a trace without the time stamp of stage-0 lines ("09:05:03.007 ").
+inline std::vector<std::string> WithoutTimes(const std::string& trace) {
     std::vector<std::string> lines;
-    std::istringstream in(ReadFile(file));
+    std::istringstream in(trace);
     for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
+        lines.push_back(line.size() > 13 && line[2] == ':' ? line.substr(13) : line);
     }
     return lines;
 }
@@ -108,5 +109,19 @@ inline CliRun RunCli(const TempDirectory& dir, const std::vector<std::string>& a
     run.err = ReadFile(dir / "run.err");
     return run;
 }
+
+// tarvu-cli echo on a free port, waited for until it listens; output in echo.out/echo.err.
+struct EchoPeer {
+    explicit EchoPeer(const TempDirectory& dir, std::vector<std::string> extra = {})
+        : port(FreeUdpPort()) {
+        std::vector<std::string> arguments = {"echo", "--listen", std::to_string(port)};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        started = child.Start(TARVU_CLI_PATH, arguments, dir / "echo.out", dir / "echo.err") &&
+                  WaitForText(dir / "echo.err", "listening", 5000);
+    }
+    uint16_t port;
+    ChildProcess child;
+    bool started = false;
+};
 
 }  // namespace tarvu::testing
