@@ -160,10 +160,10 @@ void MainDialogLogic::Initialise() {
     if (config_.localPort == 0) {
         config_.localPort = kDefaultLocalPort;
     }
-    // Only a cipher test configures the channel from its record.
-    StartEngine(&config_, cipherMode_ ? 0 : 1);
+    // Only a cipher test or a serial line configures the channel from its record.
+    StartEngine(&config_, cipherMode_ || serialMode_ ? 0 : 1);
 
-    request_.kind = kChannelKindUdp;
+    request_.kind = serialMode_ ? kChannelKindSerial : kChannelKindUdp;
     request_.channelNumber = kAppChannelNumber;
     ChannelRecord& record = records_[request_.recordIndex];
     record.deviceType = kAppDeviceType;
@@ -179,6 +179,12 @@ void MainDialogLogic::Initialise() {
         const int port = PortFieldValue(view_.SendPortText());
         record.remotePort = port >= 0 && port <= 0xFFFF ? static_cast<uint32_t>(port) : 0;
     }
+    if (serialMode_) {
+        // The port field of the record carries a serial channel's baud rate.
+        record.remotePort = serialBaudRate_;
+        record.serialDevice.fill('\0');
+        std::copy(serialDevice_.begin(), serialDevice_.end(), record.serialDevice.begin());
+    }
 
     PublishControls();
     // The number is always 2, whichever channel was meant.
@@ -190,6 +196,18 @@ void MainDialogLogic::SetCipherMode(const std::array<uint8_t, 32>& key, bool ann
     cipherMode_ = true;
     announceKey_ = announceKey;
     cipherKey_ = key;
+}
+
+bool MainDialogLogic::SetSerialMode(const std::string& device, uint32_t baudRate) {
+    // The record holds the name with its terminating NUL; a longer name is refused, not cut.
+    if (device.empty() || device.size() >= ChannelRecord{}.serialDevice.size() ||
+        device.find('\0') != std::string::npos || baudRate == 0) {
+        return false;
+    }
+    serialMode_ = true;
+    serialDevice_ = device;
+    serialBaudRate_ = baudRate;
+    return true;
 }
 
 void MainDialogLogic::OpenChannel(const char* failureText) {

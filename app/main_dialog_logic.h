@@ -60,6 +60,11 @@ public:
     // encrypted; with `announceKey` the channel opens with a key exchange pending. Call
     // before Initialise.
     void SetCipherMode(const std::array<uint8_t, 32>& key, bool announceKey);
+    // Serial mode (tarvu-cli --serial): the engine starts with acceptUnconfigured 0 and the
+    // channel is a serial channel (kind 9) whose record carries `device` and `baudRate`.
+    // False, and nothing changed, when the device name does not fit the record. Call before
+    // Initialise.
+    bool SetSerialMode(const std::string& device, uint32_t baudRate);
     // Posts one send step on the open channel; its cycle builder refills an empty queue.
     // Any thread.
     void PostSendStep();
@@ -114,6 +119,9 @@ private:
     bool cipherMode_ = false;
     bool announceKey_ = false;
     std::array<uint8_t, 32> cipherKey_ = {};
+    bool serialMode_ = false;
+    std::string serialDevice_;
+    uint32_t serialBaudRate_ = 0;
 
     bool initialised_ = false;
     // The fields hold what the settings file gave them; only then do the closing steps save them.

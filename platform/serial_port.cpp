@@ -55,7 +55,11 @@ uint32_t cnsSerialPort::WriteTimeoutMultiplier(uint32_t baudRate) {
 }
 
 bool cnsSerialPort::Fail(const std::string& what, int error) {
-    lastError_ = what;
+    lastError_ = name_.empty() ? "serial line" : name_;
+    if (!what.empty()) {
+        lastError_ += ": ";
+        lastError_ += what;
+    }
     if (error != 0) {
         lastError_ += ": ";
         lastError_ += std::strerror(error);
@@ -69,6 +73,7 @@ int cnsSerialPort::Open(const char* name, uint32_t baudRate) {
     baudRate_ = baudRate;
     lastError_.clear();
     cancelled_ = false;
+    name_ = name != nullptr ? name : "";
     if (name == nullptr || name[0] == '\0') {
         Fail("no device name", 0);
         return 0;
@@ -80,11 +85,11 @@ int cnsSerialPort::Open(const char* name, uint32_t baudRate) {
     // Non-blocking, so that reads return what waits and the open does not wait for carrier.
     fd_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0) {
-        Fail(name, errno);
+        Fail("", errno);
         return 0;
     }
     if (::isatty(fd_) != 1) {
-        Fail(std::string(name) + " is not a terminal", 0);
+        Fail("not a terminal", 0);
         return 0;
     }
     // TIOCEXCL refuses later opens, but not to the superuser; the lock also keeps out a
@@ -94,7 +99,7 @@ int cnsSerialPort::Open(const char* name, uint32_t baudRate) {
         return 0;
     }
     if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-        Fail(errno == EWOULDBLOCK ? std::string(name) + " is in use" : "lock", errno);
+        Fail(errno == EWOULDBLOCK ? "in use" : "lock", errno);
         return 0;
     }
     if (::tcflush(fd_, TCIOFLUSH) != 0) {

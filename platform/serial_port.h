@@ -37,7 +37,7 @@ public:
 
     // Opens `name` (a device path, used as given) at `baudRate`. Standard rates use the
     // termios constants, any other rate the kernel's arbitrary-rate interface. 1 on success;
-    // 0 on failure, with nothing left open and the reason in LastError().
+    // 0 on failure, with nothing left open and the reason in LastError() ("name: reason").
     int Open(const char* name, uint32_t baudRate);
     void Close();
 
@@ -80,6 +80,7 @@ private:
     int fd_ = -1;
     int cancelFd_ = -1;  // eventfd, readable once writes are cancelled
     uint32_t baudRate_ = 0;
+    std::string name_;
     std::atomic<bool> waitOutstanding_{false};
     std::atomic<bool> cancelled_{false};
     std::string lastError_;

@@ -24,9 +24,9 @@ const char kOpenFailedCaption[] = "cnsSerialPort::Open";
 bool cnsIoDriver::OpenSerial() {
     auto port = std::make_unique<cnsSerialPort>();
     if (port->Open(serialName_.c_str(), serialBaudRate_) != 1) {
-        ShowMessageBox(kOpenFailedCaption, "Не удалось открыть порт " + serialName_ + " (" +
+        ShowMessageBox(kOpenFailedCaption, "Не удалось открыть порт на " +
                                                std::to_string(serialBaudRate_) +
-                                               " бод): " + port->LastError());
+                                               " бод: " + port->LastError());
         return false;
     }
     if (Transport().port->Associate(port->Handle(), Key()) != 0) {

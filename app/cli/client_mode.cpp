@@ -39,7 +39,13 @@ once per session) to every packet. --message puts a message on the pending list 
 --poll-interval lets the engine's cycle builder take it: each message goes out 3 times
 (the last with parameter C6), 3000 ms apart.
 
-Exit codes: 0 done; 1 channel 1 could not be opened (read port taken?); 2 usage error.
+Serial line: --serial DEVICE --baud N opens channel 1 as a serial channel (kind 9) on the
+device (/dev/ttyUSB0, /dev/ttyS0, a pseudo-terminal) at N baud, 8N1, no flow control; packets
+leave on the line (--to/--port only name the destination in the trace), received blocks are
+traced from 000.000.000.000:00000, --frame cuts them into frames as for UDP.
+
+Exit codes: 0 done; 1 channel 1 could not be opened (read port taken? serial line missing or
+busy?); 2 usage error.
 
 First session, without a converter (two terminals):
   tarvu-cli echo --listen 10002
@@ -112,6 +118,17 @@ void AddClientOptions(CLI::App& app, ClientOptions& options) {
                    "Post a send step every this many milliseconds while the channel runs: an "
                    "empty queue is refilled from the pending messages")
         ->check(CLI::Range(1, 3600000));
+    auto* serial = app.add_option(
+        "--serial", options.serialDevice,
+        "Serial line instead of UDP: the device path, e.g. /dev/ttyUSB0 (opened exclusively, "
+        "raw 8N1, no flow control, DTR and RTS raised)");
+    auto* baud = app.add_option("--baud", options.baudRate,
+                                "Baud rate of the serial line; rates without a termios constant "
+                                "need a device that takes arbitrary rates")
+                     ->check(CLI::Range(1u, 100000000u));
+    serial->needs(baud);
+    baud->needs(serial);
+    serial->excludes(gostKey);
     app.add_flag("--debug", options.debug,
                  "Debug output (worker lines, trace lines, message descriptions) on standard "
                  "error");
@@ -147,6 +164,15 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
         }
         std::copy(bytes.begin(), bytes.end(), gostKey.begin());
     }
+    if (options.baudRate != 0 && options.serialDevice.empty()) {
+        std::fprintf(stderr, "tarvu-cli: --serial: no device path\n");
+        return kClientUsageError;
+    }
+    if (options.serialDevice.size() >= ChannelRecord{}.serialDevice.size()) {
+        std::fprintf(stderr, "tarvu-cli: --serial: the device path is longer than %zu bytes\n",
+                     ChannelRecord{}.serialDevice.size() - 1);
+        return kClientUsageError;
+    }
     std::vector<MessageRecord> messages;
     for (const std::string& text : options.messages) {
         MessageRecord message;
@@ -165,6 +191,9 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
     MainDialogLogic logic(view, settings, title, channels);
     if (!options.gostKey.empty()) {
         logic.SetCipherMode(gostKey, options.announceKey);
+    }
+    if (!options.serialDevice.empty()) {
+        logic.SetSerialMode(options.serialDevice, options.baudRate);
     }
     for (const MessageRecord& message : messages) {
         logic.Messages().AddPending(message);

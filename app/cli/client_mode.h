@@ -29,6 +29,9 @@ struct ClientOptions {
     bool announceKey = false;
     std::vector<std::string> messages;  // CODE:DEVICE[:PARAM[:EXTRA]]
     std::optional<int> pollIntervalMs;
+    // Serial line: channel 1 is a serial channel on this device at --baud; empty: UDP.
+    std::string serialDevice;
+    uint32_t baudRate = 0;
 };
 
 // Adds the client options to the top-level application, with a help text and an example.
