@@ -1,6 +1,7 @@
 #include "platform/process_stats.h"
 
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <unistd.h>
