@@ -63,6 +63,20 @@ long PseudoTerminal::Read(uint8_t* buffer, size_t capacity, int timeoutMs) {
     }
 }
 
+std::vector<uint8_t> PseudoTerminal::ReadUpTo(size_t n, int timeoutMs) {
+    std::vector<uint8_t> got(n);
+    size_t have = 0;
+    while (have < n) {
+        const long r = Read(got.data() + have, n - have, timeoutMs);
+        if (r <= 0) {
+            break;
+        }
+        have += static_cast<size_t>(r);
+    }
+    got.resize(have);
+    return got;
+}
+
 bool PseudoTerminal::Write(const uint8_t* data, size_t n, int timeoutMs) {
     if (master_ < 0) {
         return false;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tarvu {
 
@@ -26,6 +27,8 @@ public:
     // Far end: reads what the device side wrote, waiting at most `timeoutMs` for the first
     // byte. Bytes read, 0 on time-out, -1 on error or hang-up.
     long Read(uint8_t* buffer, size_t capacity, int timeoutMs);
+    // Far end: reads until `n` bytes came or none came for `timeoutMs`.
+    std::vector<uint8_t> ReadUpTo(size_t n, int timeoutMs);
     // Far end: writes all bytes, waiting at most `timeoutMs` for room. False on failure.
     bool Write(const uint8_t* data, size_t n, int timeoutMs);
     // Stops (or resumes) the device side's output, as a far end's XOFF would: writes of the

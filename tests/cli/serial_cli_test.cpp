@@ -10,20 +10,6 @@ using testing::RunCli;
 using testing::TempDirectory;
 using testing::WaitForText;
 
-// The far end's reads until `n` bytes came or nothing more comes for `timeoutMs`.
-std::vector<uint8_t> FarEndRead(PseudoTerminal& pty, size_t n, int timeoutMs) {
-    std::vector<uint8_t> got;
-    uint8_t buffer[256];
-    while (got.size() < n) {
-        const long r = pty.Read(buffer, sizeof buffer, timeoutMs);
-        if (r <= 0) {
-            break;
-        }
-        got.insert(got.end(), buffer, buffer + r);
-    }
-    return got;
-}
-
 TEST(SerialCli, SessionOnALineSendsFramedPacketsAndTracesBlocksAsTheyCome) {
     TempDirectory dir;
     PseudoTerminal pty;
@@ -38,7 +24,7 @@ TEST(SerialCli, SessionOnALineSendsFramedPacketsAndTracesBlocksAsTheyCome) {
 
     const std::vector<uint8_t> frame = {0x7E, 0x7D, 0x51, 0x7D, 0x41, 0x7D,
                                         0x40, 0x30, 0x7D, 0x40, 0x7F};
-    EXPECT_EQ(FarEndRead(pty, frame.size(), 5000), frame);
+    EXPECT_EQ(pty.ReadUpTo(frame.size(), 5000), frame);
 
     // A reply in two pieces: each piece is one received block, the frame is joined from both.
     const uint8_t first[3] = {0x7E, 0x11, 0x01};

@@ -1,6 +1,5 @@
 #include "platform/serial_port.h"
 
-#include "platform/completion_port.h"
 #include "platform/pseudo_terminal.h"
 
 #include <gtest/gtest.h>
@@ -122,36 +121,6 @@ TEST_F(SerialPortTest, WritesReachTheFarEndAndBlockedWritesEnd) {
     ASSERT_EQ(blocked.wait_for(std::chrono::seconds(2)), std::future_status::ready);
     EXPECT_EQ(blocked.get(), 0);
     EXPECT_EQ(fast.Write(bytes, 1), 0);
-}
-
-TEST_F(SerialPortTest, OneEventWaitCompletesWhenCharactersArrive) {
-    std::unique_ptr<CompletionPort> completions = CompletionPort::Create(1);
-    ASSERT_NE(completions, nullptr);
-    cnsSerialPort port;
-    ASSERT_EQ(port.Open(pty.DevicePath().c_str(), 19200), 1);
-    ASSERT_EQ(completions->Associate(port.Handle(), 77), 0);
-
-    Overlapped first;
-    Overlapped second;
-    EXPECT_EQ(port.WaitEvent(*completions, &first), 1);
-    EXPECT_EQ(port.WaitEvent(*completions, &second), 1);  // already waiting: not armed again
-    Completion done;
-    EXPECT_FALSE(completions->Get(&done, 50));
-
-    const uint8_t byte = 0x42;
-    ASSERT_TRUE(pty.Write(&byte, 1, 1000));
-    ASSERT_TRUE(completions->Get(&done, 2000));
-    EXPECT_EQ(done.overlapped, &first);
-    EXPECT_EQ(done.key, 77u);
-    EXPECT_EQ(done.bytes, 0u);
-    EXPECT_FALSE(completions->Get(&done, 50));
-
-    // The next wait is armed only once the first is forgotten.
-    port.ForgetWaitEvent();
-    EXPECT_EQ(port.WaitEvent(*completions, &second), 1);
-    ASSERT_TRUE(completions->Get(&done, 2000));  // the byte still waits
-    EXPECT_EQ(done.overlapped, &second);
-    completions->Detach(port.Handle());
 }
 
 }  // namespace

@@ -31,9 +31,9 @@ protected:
         std::copy(device.begin(), device.end(), record.serialDevice.begin());
     }
 
-    void OpenLine(uint8_t channel = 1, uint8_t record = 0) {
-        ASSERT_EQ(OpenChannel(Request(channel, record, kChannelKindSerial)), 0);
-        ASSERT_NE(FindChannel(channel), nullptr)
+    void OpenLine() {
+        ASSERT_EQ(OpenChannel(Request(1, 0, kChannelKindSerial)), 0);
+        ASSERT_NE(FindChannel(1), nullptr)
             << (MessageBoxes().empty() ? std::string("no message") : MessageBoxes().front().second);
     }
 
@@ -53,20 +53,6 @@ protected:
             total += e.bytes.size();
         }
         return total;
-    }
-
-    // What the far end reads within `timeoutMs`, up to `n` bytes.
-    std::vector<uint8_t> FarEndRead(size_t n, int timeoutMs = 2000) {
-        std::vector<uint8_t> got;
-        uint8_t buffer[2048];
-        while (got.size() < n) {
-            const long r = pty.Read(buffer, std::min(sizeof buffer, n - got.size()), timeoutMs);
-            if (r <= 0) {
-                break;
-            }
-            got.insert(got.end(), buffer, buffer + r);
-        }
-        return got;
     }
 
     void FarEndWrite(const std::vector<uint8_t>& bytes) {
@@ -130,14 +116,14 @@ TEST_F(SerialChannel, PacketsSentLeaveRawOrFramedAndAreTracedWithTheDestination)
     OpenLine();
     const std::vector<uint8_t> packet = {0x05, 0x11, 0x7E, 0x33, 0x44};
     ASSERT_EQ(SubmitUserPacket(packet.data(), static_cast<uint16_t>(packet.size())), 0);
-    EXPECT_EQ(FarEndRead(packet.size()), packet);
+    EXPECT_EQ(pty.ReadUpTo(packet.size(), 2000), packet);
     ASSERT_TRUE(WaitFor([&] { return SawDebugLine(" nsIOT_SEND 1\n"); }));
 
     window.SetSubstitution(true);
     ASSERT_EQ(SubmitUserPacket(packet.data(), static_cast<uint16_t>(packet.size())), 0);
     std::vector<uint8_t> frame(FrameAreaSize(packet.size()));
     frame.resize(FrameEncode(frame.data(), packet.data(), packet.size()));
-    EXPECT_EQ(FarEndRead(frame.size()), frame);
+    EXPECT_EQ(pty.ReadUpTo(frame.size(), 2000), frame);
     uint8_t extra = 0;
     EXPECT_EQ(pty.Read(&extra, 1, 100), 0);  // nothing more left
 
@@ -166,17 +152,6 @@ TEST_F(SerialChannel, LineThatCannotOpenIsReportedAndLeavesNothingOpen) {
     EXPECT_EQ(WorkerThreads().Size(), 0u);
     EXPECT_EQ(Transport().port, nullptr);
     EXPECT_EQ(Transport().openDrivers.load(), 0);
-
-    // A line already in use by another channel is refused the same way; the first one works on.
-    Configure(0, pty.DevicePath(), 19200);
-    Configure(1, pty.DevicePath(), 19200);
-    OpenLine(1, 0);
-    ASSERT_EQ(OpenChannel(Request(2, 1, kChannelKindSerial)), 0);
-    EXPECT_EQ(FindChannel(2), nullptr);
-    EXPECT_NE(MessageBoxes()[2].second.find("in use"), std::string::npos);
-    EXPECT_EQ(WorkerThreads().Size(), 1u);
-    FarEndWrite({0x42});
-    EXPECT_TRUE(WaitFor([&] { return ReceivedAt(0).size() == 1; }));
 }
 
 TEST_F(SerialChannel, FarEndHangingUpStopsReceptionWithoutSpinningAndTheChannelCloses) {
