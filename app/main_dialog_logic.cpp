@@ -46,13 +46,8 @@ int TraceDataCallback(const LinkChannel* /*channel*/, const uint8_t* data, uint3
     if (live == nullptr) {
         return 1;
     }
-    TraceBlock block;
-    block.data = data;
-    block.length = data != nullptr ? length : 0;
-    block.direction = direction;
-    block.address = peer != nullptr ? peer->address : 0;
-    block.port = static_cast<uint16_t>(port & 0xFFFF);
-    block.stage = stage;
+    const TraceBlock block =
+        MakeTraceBlock(data, length, direction, peer != nullptr ? peer->address : 0, port, stage);
     return live->TraceData(block);
 }
 

@@ -1,22 +1,8 @@
 #include "app/packet_text.h"
 
+#include "link/hex_text.h"
+
 namespace tarvu {
-namespace {
-
-int HexDigitValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
-}  // namespace
 
 std::string NormalisePacketText(std::string_view text) {
     std::string compact;

@@ -28,29 +28,6 @@ void QueueDevicePacket(LinkChannel::State& s, size_t index, uint8_t type, uint8_
     s.sendQueue.PushBack(std::move(packet));
 }
 
-void TakeNextMessage(LinkChannel::State& s) {
-    const LinkCallbacks* callbacks = ActiveCallbacks();
-    if (callbacks == nullptr || callbacks->FetchMessage == nullptr) {
-        return;
-    }
-    const ChannelRequest request = s.FetchRequest();
-    MessageRecord message;
-    if (callbacks->FetchMessage(&request, &message, 0) == 0) {
-        return;
-    }
-    // Taking it advances the application's repeat counter.
-    callbacks->FetchMessage(&request, &message, 1);
-    auto copy = s.AdoptMessage(message);
-    // A message for device 0 or above 32 has no entry; it is sent without accounting.
-    DeviceState* entry = s.DeviceEntry(copy->DeviceAddress().value_or(0));
-    s.sendQueue.PushBack(std::move(copy));
-    s.attemptCounter = 0;
-    if (entry != nullptr) {
-        entry->messagePending = 1;
-        entry->lastKind = kLastKindMessage;
-    }
-}
-
 // Polls of every active device waiting for class-4 requests, then the request of `selected`.
 void QueueVisitPackets(LinkChannel::State& s, size_t selected) {
     for (size_t j = 0; j < kDeviceCount; ++j) {
@@ -115,7 +92,7 @@ bool VisitDevices(LinkChannel::State& s) {
 void LinkChannel::RefillQueue() {
     State& s = *state_;
     s.firstSendPending = 1;
-    TakeNextMessage(s);
+    QueueFetchedMessage(s, MessageQueueEnd::kTail, 1);
     const bool cycleClosed = VisitDevices(s);
     const uint16_t divisor = s.Parameter(kPollDivisor);
     if (!cycleClosed && divisor != 0) {

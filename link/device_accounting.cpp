@@ -13,30 +13,34 @@ constexpr uint32_t ma_DISREPAIR = 0x40;
 constexpr uint32_t kDeviceTypeAddressed1 = 1192;
 constexpr uint32_t kDeviceTypeAddressed2 = 1208;
 
-// While attempts remain, the application's current message (if it still hands one out) goes
-// out again ahead of everything queued.
-void RepeatFetchedMessage(LinkChannel::State& s) {
+}  // namespace
+
+bool QueueFetchedMessage(LinkChannel::State& s, MessageQueueEnd end, uint32_t messagePending) {
     const LinkCallbacks* callbacks = ActiveCallbacks();
     if (callbacks == nullptr || callbacks->FetchMessage == nullptr) {
-        return;
+        return false;
     }
     const ChannelRequest request = s.FetchRequest();
     MessageRecord message;
     if (callbacks->FetchMessage(&request, &message, 0) == 0) {
-        return;
+        return false;
     }
     callbacks->FetchMessage(&request, &message, 1);
     auto copy = s.AdoptMessage(message);
+    // A message for device 0 or above 32 has no entry; it is sent without accounting.
     DeviceState* entry = s.DeviceEntry(copy->DeviceAddress().value_or(0));
-    s.sendQueue.PushFront(std::move(copy));
+    if (end == MessageQueueEnd::kHead) {
+        s.sendQueue.PushFront(std::move(copy));
+    } else {
+        s.sendQueue.PushBack(std::move(copy));
+    }
     s.attemptCounter = 0;
     if (entry != nullptr) {
-        entry->messagePending = 0;
+        entry->messagePending = messagePending;
         entry->lastKind = kLastKindMessage;
     }
+    return true;
 }
-
-}  // namespace
 
 void LinkChannel::AccountBeforeSend(const LinkPacket& packet) {
     DeviceState* entry = state_->DeviceEntry(packet.DeviceAddress().value_or(0));
@@ -86,7 +90,9 @@ void LinkChannel::AccountAfterSend(uint8_t packetClass, uint32_t deviceAddress) 
                 ++s.attemptCounter;
             }
             if (s.attemptCounter < s.Parameter(kMessageAttempts)) {
-                RepeatFetchedMessage(s);
+                // While attempts remain, the application's current message (if it still hands
+                // one out) goes out again ahead of everything queued.
+                QueueFetchedMessage(s, MessageQueueEnd::kHead, 0);
             }
         }
         return;

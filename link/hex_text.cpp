@@ -3,9 +3,8 @@
 #include <cstdio>
 
 namespace tarvu {
-namespace {
 
-int HexDigit(char c) {
+int HexDigitValue(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
     }
@@ -17,8 +16,6 @@ int HexDigit(char c) {
     }
     return -1;
 }
-
-}  // namespace
 
 std::string FormatHexBytes(const uint8_t* data, size_t n) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -43,7 +40,7 @@ bool ParseHexStrict(std::string_view text, std::vector<uint8_t>& out, std::strin
         if (c == ' ' || c == '\t') {
             continue;
         }
-        const int digit = HexDigit(c);
+        const int digit = HexDigitValue(c);
         if (digit < 0) {
             const unsigned char u = static_cast<unsigned char>(c);
             char shown[16];

@@ -9,6 +9,9 @@
 
 namespace tarvu {
 
+// 0..15 for a hexadecimal digit in either case, -1 for anything else.
+int HexDigitValue(char c);
+
 // "7E 7F" for {0x7E, 0x7F}; empty for no bytes.
 std::string FormatHexBytes(const uint8_t* data, size_t n);
 inline std::string FormatHexBytes(const std::vector<uint8_t>& bytes) {

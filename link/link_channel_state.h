@@ -146,4 +146,14 @@ constexpr int kTraceStageFrame = 1;  // frame after encoding, packet after decod
 void TraceBlock(const LinkChannel* channel, const uint8_t* data, size_t n, int direction,
                 const nsAddress& peer, int stage);
 
+// Where a fetched message's copy joins the send queue: the cycle builder appends it, a
+// repetition goes ahead of everything queued.
+enum class MessageQueueEnd { kTail, kHead };
+
+// Looks at the application's next message and, if there is one, takes it (advancing the
+// application's repeat counter), makes it the current message and queues its copy. The
+// device's entry, if the address has one, gets `messagePending` and the message kind.
+// Returns false when the application had nothing.
+bool QueueFetchedMessage(LinkChannel::State& s, MessageQueueEnd end, uint32_t messagePending);
+
 }  // namespace tarvu

@@ -41,6 +41,18 @@ void AppendDump(std::string& out, const uint8_t* data, size_t length) {
 
 }  // namespace
 
+TraceBlock MakeTraceBlock(const uint8_t* data, uint32_t length, int direction, uint32_t address,
+                          uint32_t port, int stage) {
+    TraceBlock block;
+    block.data = data;
+    block.length = data != nullptr ? length : 0;
+    block.direction = direction;
+    block.address = address;
+    block.port = static_cast<uint16_t>(port & 0xFFFF);
+    block.stage = stage;
+    return block;
+}
+
 void AppendTraceLine(std::string& out, const TraceBlock& block, const LocalTime& time) {
     const size_t dumpLength = block.data != nullptr ? block.length : 0;
     out.reserve(out.size() + kTracePrefixWidth + 5 + dumpLength * 3 + 1);

@@ -23,6 +23,11 @@ struct TraceBlock {
     int stage = 0;  // 0 = block as sent or received, otherwise a continuation line
 };
 
+// The block as the engine's trace callback describes it: a null `data` counts as no bytes and
+// only the low 16 bits of `port` are used.
+TraceBlock MakeTraceBlock(const uint8_t* data, uint32_t length, int direction, uint32_t address,
+                          uint32_t port, int stage);
+
 // Appends the line, ending in "\n", to `out`. `time` is used only for stage 0. A block of no
 // bytes (or no data) leaves nothing after the arrow.
 void AppendTraceLine(std::string& out, const TraceBlock& block, const LocalTime& time);

@@ -39,13 +39,8 @@ int TraceData(const LinkChannel* /*channel*/, const uint8_t* data, uint32_t leng
     if (log == nullptr) {
         return 1;
     }
-    TraceBlock block;
-    block.data = data;
-    block.length = data != nullptr ? length : 0;
-    block.direction = direction;
-    block.address = peer != nullptr ? peer->address : 0;
-    block.port = static_cast<uint16_t>(port & 0xFFFF);
-    block.stage = stage;
+    const TraceBlock block =
+        MakeTraceBlock(data, length, direction, peer != nullptr ? peer->address : 0, port, stage);
     return log->TraceData(block);
 }
 
