@@ -6,6 +6,7 @@
 #include "fake_dialog_view.h"
 #include "link/engine.h"
 #include "platform/message_box.h"
+#include "tests/support/temp_directory.h"
 
 #include <gtest/gtest.h>
 
@@ -28,10 +29,6 @@ bool NoAdapters(std::vector<LocalAddress>&) {
 class MainDialogLogicTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        directory_ = fs::temp_directory_path() /
-                     ("tarvu_app_" + std::to_string(reinterpret_cast<uintptr_t>(this)));
-        fs::remove_all(directory_);
-        fs::create_directories(directory_);
         settings_ = std::make_unique<Settings>(directory_ / "settings.ini");
         previousHandler_ =
             SetMessageBoxHandler([this](const std::string& caption, const std::string& text) {
@@ -41,7 +38,6 @@ protected:
     void TearDown() override {
         logic_.reset();
         SetMessageBoxHandler(std::move(previousHandler_));
-        fs::remove_all(directory_);
     }
 
     MainDialogLogic& Start(AddressQuery addresses = NoAdapters) {
@@ -62,7 +58,7 @@ protected:
         return fs::last_write_time(settings_->File());
     }
 
-    fs::path directory_;
+    TempDirectory directory_;
     std::unique_ptr<Settings> settings_;
     testing::FakeDialogView view_;
     testing::FakeChannelService channels_;

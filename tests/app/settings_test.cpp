@@ -1,7 +1,7 @@
 #include "app/settings.h"
 
 #include "app/settings_keys.h"
-#include "tests/platform/profile_test_dir.h"
+#include "tests/support/temp_directory.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@ std::string Cp1251(std::initializer_list<int> bytes) {
 }
 
 TEST(Settings, FirstStartWritesTheDefaultsInOrder) {
-    const ProfileTestDir dir;
+    const TempDirectory dir;
     const Settings settings(dir / "settings.ini");
     std::vector<std::string> values;
     for (const SettingDefault& entry : kStartupDefaults) {
@@ -49,7 +49,7 @@ TEST(Settings, FirstStartWritesTheDefaultsInOrder) {
 }
 
 TEST(Settings, WindowsFileLoadsUnchangedAndRewritesTouchOneValue) {
-    const ProfileTestDir dir;
+    const TempDirectory dir;
     const fs::path file = dir / "settings.ini";
     fs::copy_file(fs::path(TARVU_TEST_DATA_DIR) / "windows_settings.ini", file);
     const std::string original = ReadBytes(file);
@@ -84,7 +84,7 @@ TEST(Settings, WindowsFileLoadsUnchangedAndRewritesTouchOneValue) {
 }
 
 TEST(Settings, LongPacketReadsBackAsItsFirst259Characters) {
-    const ProfileTestDir dir;
+    const TempDirectory dir;
     const Settings settings(dir / "settings.ini");
     std::string packet;
     while (packet.size() < 300) {
@@ -98,7 +98,7 @@ TEST(Settings, LongPacketReadsBackAsItsFirst259Characters) {
 }
 
 TEST(Settings, SaveIfChangedComparesByteWiseAndReportsFailure) {
-    const ProfileTestDir dir;
+    const TempDirectory dir;
     const Settings settings(dir / "settings.ini");
     EXPECT_EQ(settings.SaveIfChanged(kSectionUdp, kKeyReadPort, ""), SaveResult::kUnchanged);
     EXPECT_FALSE(fs::exists(settings.File()));

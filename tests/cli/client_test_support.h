@@ -4,6 +4,7 @@
 
 #include "platform/child_process.h"
 #include "platform/plain_udp_socket.h"
+#include "tests/support/temp_directory.h"
 
 #include <gtest/gtest.h>
 
@@ -18,24 +19,7 @@
 
 namespace tarvu::testing {
 
-// A fresh directory under the system's temporary directory, removed afterwards.
-class TempDirectory {
-public:
-    TempDirectory() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path_ = std::filesystem::temp_directory_path() /
-                (std::string("tarvu_cli_") + info->test_suite_name() + "_" + info->name() + "_" +
-                 std::to_string(reinterpret_cast<uintptr_t>(this)));
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDirectory() { std::filesystem::remove_all(path_); }
-    const std::filesystem::path& Path() const { return path_; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    std::filesystem::path path_;
-};
+using ::tarvu::TempDirectory;
 
 inline std::string ReadFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);

@@ -1,7 +1,7 @@
 #include "platform/profile_file.h"
 
 #include "platform/cp1251.h"
-#include "profile_test_dir.h"
+#include "tests/support/temp_directory.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(ProfileFile, MissingFileReadsEmptyAndFirstWriteCreatesIt) {
-    ProfileTestDir dir;
+    TempDirectory dir;
     const fs::path file = dir / "settings.ini";
     EXPECT_EQ(ReadProfileString(file, "UDP", "PACKETIK"), "");
     EXPECT_FALSE(fs::exists(file));
@@ -36,7 +36,7 @@ TEST(ProfileFile, MissingFileReadsEmptyAndFirstWriteCreatesIt) {
 }
 
 TEST(ProfileFile, ReadsAreCutTo259CharactersNotBytes) {
-    ProfileTestDir dir;
+    TempDirectory dir;
     const fs::path file = dir / "settings.ini";
     std::string cyrillic;
     for (int i = 0; i < 300; ++i) {
@@ -54,7 +54,7 @@ TEST(ProfileFile, ReadsAreCutTo259CharactersNotBytes) {
 }
 
 TEST(ProfileFile, RefusedWritesChangeNothing) {
-    ProfileTestDir dir;
+    TempDirectory dir;
     const fs::path file = dir / "settings.ini";
     const std::string original = "[UDP]\r\nA=1\r\n";
     WriteBytes(file, original);
@@ -76,7 +76,7 @@ TEST(ProfileFile, RefusedWritesChangeNothing) {
 }
 
 TEST(ProfileFile, KeepsPermissionsAndFollowsSymbolicLinks) {
-    ProfileTestDir dir;
+    TempDirectory dir;
     const fs::path target = dir / "real.ini";
     WriteBytes(target, "[UDP]\nA=1\n");
     const auto mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
@@ -93,7 +93,7 @@ TEST(ProfileFile, KeepsPermissionsAndFollowsSymbolicLinks) {
 // Random bytes, NUL bytes, a 1 MB line and lines without '=': reads must not fail and a
 // write must keep every byte that was there.
 TEST(ProfileFile, HostileFilesKeepTheirBytes) {
-    ProfileTestDir dir;
+    TempDirectory dir;
     const fs::path file = dir / "settings.ini";
     std::mt19937 random(1251);
     std::vector<std::string> samples;
@@ -121,7 +121,7 @@ TEST(ProfileFile, HostileFilesKeepTheirBytes) {
 }
 
 TEST(ProfileFile, ConcurrentWritersToDifferentSectionsLoseNothing) {
-    ProfileTestDir dir;
+    TempDirectory dir;
     const fs::path file = dir / "settings.ini";
     constexpr int kWrites = 60;
     auto writer = [&](const std::string& section) {

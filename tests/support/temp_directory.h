@@ -1,5 +1,6 @@
 #pragma once
 // A fresh temporary directory per test, removed afterwards, and whole-file helpers.
+// mkdtemp gives every process its own name, so test programs can run side by side.
 
 #include <gtest/gtest.h>
 
@@ -12,9 +13,9 @@
 
 namespace tarvu {
 
-class ProfileTestDir {
+class TempDirectory {
 public:
-    ProfileTestDir() {
+    TempDirectory() {
         std::string pattern = (std::filesystem::temp_directory_path() / "tarvu-XXXXXX").string();
         std::vector<char> buffer(pattern.begin(), pattern.end());
         buffer.push_back('\0');
@@ -22,14 +23,14 @@ public:
         EXPECT_NE(made, nullptr);
         path_ = made != nullptr ? made : "";
     }
-    ~ProfileTestDir() {
+    ~TempDirectory() {
         std::error_code ec;
         std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::add, ec);
         std::filesystem::remove_all(path_, ec);
     }
-    ProfileTestDir(const ProfileTestDir&) = delete;
-    ProfileTestDir& operator=(const ProfileTestDir&) = delete;
+    TempDirectory(const TempDirectory&) = delete;
+    TempDirectory& operator=(const TempDirectory&) = delete;
 
     const std::filesystem::path& Path() const { return path_; }
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
