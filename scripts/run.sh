@@ -5,7 +5,7 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 if [ -d app/gui ] && [ -f app/gui/CMakeLists.txt ]; then
-    cmake --build build -j "$(nproc)" --target tarvu
+    cmake --build build -j "$(nproc)" --target tarvu tarvu-cli
     exec build/app/gui/tarvu "$@"
 fi
 cmake --build build -j "$(nproc)" --target tarvu-cli
