@@ -93,6 +93,7 @@ MainDialogLogic::MainDialogLogic(DialogView& view, Settings& settings, std::stri
                 [&settings](const std::string& section, const std::string& key,
                             const std::string& value) { settings.Write(section, key, value); }),
       traceLog_(&traceBuffer_, [&view](const std::string& line) { view.AppendTraceLine(line); }) {
+    settings_.SetMessageCaption(title_);
     MainDialogLogic* expected = nullptr;
     // A second live object would silently steal the first one's callbacks.
     if (!gLive.compare_exchange_strong(expected, this)) {
