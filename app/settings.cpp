@@ -93,8 +93,7 @@ void Settings::ReportOnce(ProfileStatus status) const {
                    ": действуют значения по умолчанию, настройки не будут сохранены";
             break;
         default:
-            text = "Не удалось сохранить настройки в " + file +
-                   ": нет права записи в файл и в его папку или нет места на диске";
+            text = "Не удалось сохранить настройки в " + file + " (нет доступа на запись?)";
             break;
     }
     ShowMessageBox(caption_, text);
