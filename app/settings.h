@@ -15,12 +15,15 @@ struct SettingsLocation {
     std::filesystem::path executableDirectory;
     bool executableDirectoryWritable = false;
     std::filesystem::path configHome;  // $XDG_CONFIG_HOME or ~/.config; may be empty
+    bool installed = false;            // an installed copy (platform/installed_program.h)
 };
 
 // An explicit file wins (made absolute); then settings.ini beside the executable when that
 // directory is writable; then <configHome>/tarvu/settings.ini. Without a config home the
 // file beside the executable is used even though it cannot be written (reads still work and
-// failed writes are ignored, as on a read-only installation).
+// failed writes are ignored, as on a read-only installation). An installed copy never uses
+// the executable's directory, not even as the superuser: <configHome>/tarvu/settings.ini, or
+// no file at all (empty path: reads give nothing, writes fail) without a config home.
 std::filesystem::path ChooseSettingsFile(const SettingsLocation& location);
 
 SettingsLocation CurrentSettingsLocation(const std::filesystem::path& explicitFile);

@@ -6,6 +6,7 @@
 #include "app/settings.h"
 #include "platform/debug_output.h"
 #include "platform/message_box.h"
+#include "tarvu_build_info.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -17,7 +18,7 @@ namespace {
 
 void SetApplicationNames() {
     QCoreApplication::setApplicationName(QStringLiteral("tarvu"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TARVU_VERSION));
 }
 
 // Prints what the parser has to say and tells whether the program goes on.
