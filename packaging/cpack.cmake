@@ -18,21 +18,22 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${TARVU_HOMEPAGE}")
 # Library dependencies are read from the programs by dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The first line is the synopsis; the others, each starting with a blank, the long description.
+# The first line is the synopsis, the rest the long description; CPack indents the lines and
+# turns the empty line into the paragraph break " .".
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "test client for converters of security-alarm systems over UDP
- Tarvu checks the connection (over GPRS) to a converter of a security-alarm
- system. The engineer types a link packet as hexadecimal bytes, enters the
- converter's IPv4 address and UDP port and the local port to listen on, and
- presses \"Send!\". Every packet sent and every datagram received is traced
- with a millisecond time stamp, the peer's address and port and every byte;
- packets can leave as typed or as 7E ... 7F frames with the reserved bytes
- escaped.
- .
- The package holds the Qt 6 dialog tarvu and its command-line twin tarvu-cli,
- which runs the same engine from a terminal and brings an echo peer for trying
- the client without a converter, frame coding, message names, the packet
- cipher, RSA key pairs and serial lines. Each user's settings are kept in
- ~/.config/tarvu/settings.ini, compatible with the Windows program.")
+Tarvu checks the connection (over GPRS) to a converter of a security-alarm
+system. The engineer types a link packet as hexadecimal bytes, enters the
+converter's IPv4 address and UDP port and the local port to listen on, and
+presses Send!. Every packet sent and every datagram received is traced with
+a millisecond time stamp, the peer's address and port and every byte;
+packets can leave as typed or as 7E ... 7F frames with the reserved bytes
+escaped.
+
+The package holds the Qt 6 dialog tarvu and its command-line twin tarvu-cli,
+which runs the same engine from a terminal and brings an echo peer for
+trying the client without a converter, frame coding, message names, the
+packet cipher, RSA key pairs and serial lines. Each user's settings are kept
+in ~/.config/tarvu/settings.ini, compatible with the Windows program.")
 
 include(CPack)
