@@ -1,6 +1,10 @@
 # Generates tarvu_build_info.h: the version and where an installed copy lives. Every target
 # that links tarvu_platform sees it.
 
+# Reverse-DNS id of the application: names the desktop entry, the icon and the metadata, and
+# the dialog tells the desktop which entry its windows belong to.
+set(TARVU_APP_ID "org.tarvu.Tarvu")
+
 # The installed programs find their marker file relative to their own folder, so a tree
 # installed with `cmake --install --prefix` anywhere is recognised as well.
 set(TARVU_INSTALLED_MARKER "${CMAKE_INSTALL_DATADIR}/tarvu/installed")

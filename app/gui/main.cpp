@@ -21,6 +21,11 @@ void SetApplicationNames() {
     QCoreApplication::setApplicationVersion(QStringLiteral(TARVU_VERSION));
 }
 
+// The desktop finds the menu entry and icon of the windows by this name (Wayland's app id).
+void SetDesktopFileName() {
+    QGuiApplication::setDesktopFileName(QStringLiteral(TARVU_APP_ID));
+}
+
 // Prints what the parser has to say and tells whether the program goes on.
 bool Parse(tarvu::GuiOptions& options, int& status) {
     QString message;
@@ -62,6 +67,7 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     SetApplicationNames();
+    SetDesktopFileName();
     if (!Parse(options, status)) {
         return status;
     }
