@@ -2,6 +2,7 @@
 
 #include "app/settings_keys.h"
 #include "platform/app_paths.h"
+#include "platform/installed_program.h"
 #include "platform/message_box.h"
 #include "platform/profile_file.h"
 
@@ -28,6 +29,10 @@ std::filesystem::path ChooseSettingsFile(const SettingsLocation& location) {
         const std::filesystem::path absolute = std::filesystem::absolute(location.explicitFile, ec);
         return ec ? location.explicitFile : absolute;
     }
+    if (location.installed) {
+        return location.configHome.empty() ? std::filesystem::path()
+                                           : location.configHome / kConfigFolder / kFileName;
+    }
     if (location.executableDirectoryWritable || location.executableFileWritable ||
         location.configHome.empty()) {
         return location.executableDirectory / kFileName;
@@ -42,8 +47,12 @@ SettingsLocation CurrentSettingsLocation(const std::filesystem::path& explicitFi
         return location;
     }
     location.executableDirectory = ExecutableDirectory();
-    location.executableDirectoryWritable = IsDirectoryWritable(location.executableDirectory);
-    location.executableFileWritable = !location.executableDirectory.empty() &&
+    location.installed = IsInstalledProgram(location.executableDirectory);
+    // The writability probe creates a file, which an installed copy must not do in /usr/bin.
+    location.executableDirectoryWritable =
+        !location.installed && IsDirectoryWritable(location.executableDirectory);
+    location.executableFileWritable = !location.installed &&
+                                      !location.executableDirectory.empty() &&
                                       IsFileWritable(location.executableDirectory / kFileName);
     location.configHome = UserConfigHome();
     return location;
@@ -52,8 +61,8 @@ SettingsLocation CurrentSettingsLocation(const std::filesystem::path& explicitFi
 Settings Settings::Locate(const std::filesystem::path& explicitFile) {
     const SettingsLocation location = CurrentSettingsLocation(explicitFile);
     std::filesystem::path file = ChooseSettingsFile(location);
-    if (explicitFile.empty() && !location.executableDirectoryWritable &&
-        !location.executableFileWritable) {
+    if (explicitFile.empty() && !file.empty() &&
+        file.parent_path() != location.executableDirectory) {
         // A failure shows later as failed writes, which the application tolerates.
         std::error_code ec;
         std::filesystem::create_directories(file.parent_path(), ec);

@@ -20,13 +20,16 @@ struct SettingsLocation {
     bool executableDirectoryWritable = false;
     bool executableFileWritable = false;  // settings.ini there exists and may be rewritten
     std::filesystem::path configHome;     // $XDG_CONFIG_HOME or ~/.config; may be empty
+    bool installed = false;               // an installed copy (platform/installed_program.h)
 };
 
 // An explicit file wins (made absolute); then settings.ini beside the executable when that
 // directory is writable or that file is (a file copied into a read-only folder is rewritten
 // in place); then <configHome>/tarvu/settings.ini. Without a config home the file beside
 // the executable is used even though it cannot be written (reads still work; the first
-// failed write is reported, as on a read-only installation).
+// failed write is reported, as on a read-only installation). An installed copy never uses
+// the executable's directory, not even as the superuser: <configHome>/tarvu/settings.ini, or
+// no file at all (empty path: reads give nothing, writes fail) without a config home.
 std::filesystem::path ChooseSettingsFile(const SettingsLocation& location);
 
 SettingsLocation CurrentSettingsLocation(const std::filesystem::path& explicitFile);

@@ -9,6 +9,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libgcrypt20-dev libssl-dev
     fonts-liberation fonts-dejavu-core
+    dpkg-dev fakeroot lintian desktop-file-utils appstream man-db groff-base bash-completion
 )
 
 missing=()

@@ -41,4 +41,10 @@ if [ ${#tsan_targets[@]} -gt 0 ]; then
     # Some kernels map memory where ThreadSanitizer cannot; run without address randomisation.
     setarch "$(uname -m)" -R ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L "^($labels)\$"
 fi
+echo "== Debian package: built, installed, used from PATH and removed"
+if [ "$(id -u)" -eq 0 ]; then
+    scripts/test_package.sh
+else
+    sudo scripts/test_package.sh
+fi
 echo "== all tests passed"

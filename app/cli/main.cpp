@@ -2,6 +2,7 @@
 
 #include "app/cli/client_mode.h"
 #include "app/cli/commands.h"
+#include "tarvu_build_info.h"
 
 #include <string_view>
 
@@ -9,7 +10,7 @@ int main(int argc, char** argv) {
     CLI::App app{
         "Tarvu command-line client: send link packets to a converter over UDP and trace every "
         "byte both ways, or use the engineer's tools below."};
-    app.set_version_flag("--version", "tarvu-cli 1.0");
+    app.set_version_flag("--version", "tarvu-cli " TARVU_VERSION);
     int exitCode = 0;
     tarvu::cli::ClientOptions clientOptions;
     tarvu::cli::AddClientOptions(app, clientOptions);

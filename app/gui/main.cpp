@@ -6,6 +6,7 @@
 #include "app/settings.h"
 #include "platform/debug_output.h"
 #include "platform/message_box.h"
+#include "tarvu_build_info.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -17,7 +18,12 @@ namespace {
 
 void SetApplicationNames() {
     QCoreApplication::setApplicationName(QStringLiteral("tarvu"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TARVU_VERSION));
+}
+
+// The desktop finds the menu entry and icon of the windows by this name (Wayland's app id).
+void SetDesktopFileName() {
+    QGuiApplication::setDesktopFileName(QStringLiteral(TARVU_APP_ID));
 }
 
 // Prints what the parser has to say and tells whether the program goes on.
@@ -61,6 +67,7 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     SetApplicationNames();
+    SetDesktopFileName();
     if (!Parse(options, status)) {
         return status;
     }

@@ -7,6 +7,7 @@
 #include "app/gui/trace_view.h"
 #include "app/gui/tray_icon.h"
 #include "gui_test_registry.h"
+#include "tarvu_build_info.h"
 #include "type_text.h"
 
 #include <QCheckBox>
@@ -16,6 +17,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <string>
@@ -330,8 +332,12 @@ private slots:
     void aboutBox() {
         tarvu::AboutDialog about;
         QCOMPARE(about.windowTitle(), QStringLiteral("About Tarvu"));
+        // The version of the build, three numbers.
         QCOMPARE(about.findChild<QLabel*>("aboutVersion")->text(),
-                 QStringLiteral("Tarvu Version 1.0"));
+                 QStringLiteral("Tarvu Version " TARVU_VERSION));
+        QVERIFY(QRegularExpression(QStringLiteral("^Tarvu Version \\d+\\.\\d+\\.\\d+$"))
+                    .match(about.findChild<QLabel*>("aboutVersion")->text())
+                    .hasMatch());
         QVERIFY(!about.findChild<QLabel*>("aboutIcon")->pixmap().isNull());
         QCOMPARE(about.size(), tarvu::DialogUnits::FromFont(about.font()).ToPixels(QSize(235, 55)));
     }
