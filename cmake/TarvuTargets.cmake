@@ -28,7 +28,7 @@ endfunction()
 
 # tarvu_tests(NAME <target> DEPS <targets...> [LABELLED_SUITE <suite> <label>])
 # One GoogleTest executable from every .cpp in the calling folder, registered with ctest.
-# The tests of a labelled suite carry <label> besides the target's name, so that a build can
+# The tests of a labelled suite carry <label> instead of the target's name, so that a build can
 # select them alone (the ThreadSanitizer build runs the application's stress test that way).
 function(tarvu_tests)
     cmake_parse_arguments(ARG "" "NAME" "DEPS;LABELLED_SUITE" ${ARGN})
@@ -48,7 +48,7 @@ function(tarvu_tests)
         gtest_discover_tests(${ARG_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                              TEST_FILTER "-${suite}.*" PROPERTIES LABELS ${ARG_NAME})
         gtest_discover_tests(${ARG_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                             TEST_FILTER "${suite}.*" PROPERTIES LABELS "${ARG_NAME};${label}")
+                             TEST_FILTER "${suite}.*" PROPERTIES LABELS ${label})
         return()
     endif()
     gtest_discover_tests(${ARG_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60

@@ -28,17 +28,24 @@ configure build-asan -DTARVU_SANITIZE=address,undefined -DTARVU_BENCH=OFF
 cmake --build build-asan -j "$jobs"
 ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
-echo "== thread sanitizer (transport and platform)"
+echo "== thread sanitizer (transport, platform, and the application logic under load)"
 configure build-tsan -DTARVU_SANITIZE=thread -DTARVU_BENCH=OFF -DTARVU_GUI=OFF
 tsan_targets=()
-for t in tarvu_platform_tests tarvu_transport_tests; do
+tsan_labels=()
+for t in tarvu_platform_tests tarvu_transport_tests tarvu_app_tests; do
     if cmake --build build-tsan --target help | grep -q "^$t:"; then
         tsan_targets+=("$t")
+        # Of the application's tests only the stress test, labelled on its own, runs here.
+        if [ "$t" = tarvu_app_tests ]; then
+            tsan_labels+=(tarvu_app_stress)
+        else
+            tsan_labels+=("$t")
+        fi
     fi
 done
 if [ ${#tsan_targets[@]} -gt 0 ]; then
     cmake --build build-tsan -j "$jobs" --target "${tsan_targets[@]}"
-    labels=$(IFS='|'; echo "${tsan_targets[*]}")
+    labels=$(IFS='|'; echo "${tsan_labels[*]}")
     # Some kernels map memory where ThreadSanitizer cannot; run without address randomisation.
     setarch "$(uname -m)" -R ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L "^($labels)\$"
 fi
