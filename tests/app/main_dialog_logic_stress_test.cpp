@@ -190,7 +190,7 @@ TEST_F(MainDialogLogicStress, FloodWithSendsAndReopensLosesAndCorruptsNothing) {
     // switch and reopens the read port, as a busy engineer would.
     Flooder flood(readPort);
     ASSERT_TRUE(flood.Bound());
-    flood.Start(/*phase=*/1, /*count=*/4000, /*burst=*/8);
+    flood.Start(/*phase=*/1, /*count=*/4000, /*burst=*/3);
     int reopens = 0;
     int sends = 0;
     const auto chaosEnd = Clock::now() + std::chrono::seconds(2);
