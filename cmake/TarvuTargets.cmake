@@ -26,10 +26,12 @@ function(tarvu_library)
     tarvu_warnings(${ARG_NAME})
 endfunction()
 
-# tarvu_tests(NAME <target> DEPS <targets...>)
+# tarvu_tests(NAME <target> DEPS <targets...> [LABELLED_SUITE <suite> <label>])
 # One GoogleTest executable from every .cpp in the calling folder, registered with ctest.
+# The tests of a labelled suite carry <label> instead of the target's name, so that a build can
+# select them alone (the ThreadSanitizer build runs the application's stress test that way).
 function(tarvu_tests)
-    cmake_parse_arguments(ARG "" "NAME" "DEPS" ${ARGN})
+    cmake_parse_arguments(ARG "" "NAME" "DEPS;LABELLED_SUITE" ${ARGN})
     file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
     if(NOT sources)
         return()
@@ -40,6 +42,15 @@ function(tarvu_tests)
     target_compile_definitions(${ARG_NAME} PRIVATE
         TARVU_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data")
     tarvu_warnings(${ARG_NAME})
+    if(ARG_LABELLED_SUITE)
+        list(GET ARG_LABELLED_SUITE 0 suite)
+        list(GET ARG_LABELLED_SUITE 1 label)
+        gtest_discover_tests(${ARG_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                             TEST_FILTER "-${suite}.*" PROPERTIES LABELS ${ARG_NAME})
+        gtest_discover_tests(${ARG_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                             TEST_FILTER "${suite}.*" PROPERTIES LABELS ${label})
+        return()
+    endif()
     gtest_discover_tests(${ARG_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                          PROPERTIES LABELS ${ARG_NAME})
 endfunction()
