@@ -212,6 +212,33 @@ TEST_F(MainDialogLogicTest, SendNormalisesStoresOnlyChangesAndConverts) {
     EXPECT_EQ(channels_.submitted.size(), 6u);
 }
 
+TEST_F(MainDialogLogicTest, SendTakesTheTextByCharacterAndStoresItInTheCodePage) {
+    MainDialogLogic& logic = Start();
+    view_.packet = "7Ж";
+    logic.Send();
+    EXPECT_EQ(channels_.submitted.back(), (Bytes{0x07}));
+    EXPECT_EQ(view_.packet, "7Ж");
+    EXPECT_EQ(Stored(kKeyPacket), "7Ж");
+    logic.OkSteps();
+    EXPECT_EQ(Stored(kKeyMacAddress), "7Ж");
+    std::ifstream in(settings_->File(), std::ios::binary);
+    std::ostringstream file;
+    file << in.rdbuf();
+    EXPECT_NE(file.str().find("PACKETIK=7\xC6\r\n"), std::string::npos) << file.str();
+    EXPECT_NE(file.str().find("(hex)=7\xC6\r\n"), std::string::npos) << file.str();
+
+    // A stored text is read by character too; a character the code page lacks is one "?".
+    Store(kKeyPacket, "Ж1 05");
+    view_.packet.clear();
+    logic.Send();
+    EXPECT_EQ(channels_.submitted.back(), (Bytes{0x00, 0x05}));
+    view_.packet = "中12";
+    logic.Send();
+    EXPECT_EQ(view_.packet, "?1 2");
+    EXPECT_EQ(Stored(kKeyPacket), "?1 2");
+    EXPECT_EQ(channels_.submitted.back(), (Bytes{0x00, 0x02}));
+}
+
 TEST_F(MainDialogLogicTest, AnEmptyFieldSendsTheStoredPacketAndLongPacketsAreRefused) {
     Store(kKeyPacket, "11 01 00 30 00");
     MainDialogLogic& logic = Start();
