@@ -284,7 +284,9 @@ private slots:
         }
         const std::string kBox =
             "cnsLibnetProvider::cnsLibnetProvider: Проблема с инициализаце(порт занят?)";
+        Store(tarvu::kKeyReadPort, std::to_string(FreeUdpPort()));
         Start();
+        QVERIFY(client_->Logic().ChannelOpen());
         Dialog().activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&Dialog()));
         QLineEdit* readPort = Edit(tarvu::control::kReadPort);
@@ -306,7 +308,7 @@ private slots:
         QVERIFY(client_->Logic().ChannelOpen());
         QVERIFY(!CanBind(port));
         QTest::qWait(1300);
-        QVERIFY(Messages().empty());
+        QVERIFY2(Messages().empty(), Messages().empty() ? "" : Messages().front().c_str());
 
         // Stopping at 5: the box comes once the field has been still for about a second.
         readPort->selectAll();
