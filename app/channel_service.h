@@ -4,6 +4,7 @@
 // use a fake that records the calls.
 
 #include "link/engine_config.h"
+#include "platform/udp_socket.h"
 
 #include <cstdint>
 
@@ -16,6 +17,9 @@ public:
     // nothing was opened (the transport reports that itself; IsOpen tells).
     virtual int Open(ChannelRequest& request) = 0;
     virtual void Close(ChannelRequest& request) = 0;
+    // Why the last Open left no channel because the read port could not be bound; kNone when
+    // it opened or failed for another reason.
+    virtual BindFailure LastOpenBindFailure() const { return BindFailure::kNone; }
     virtual bool IsOpen(uint8_t channelNumber) const = 0;
     // Queues the bytes on channel 1 when it is open; always 0.
     virtual int SubmitUserPacket(const uint8_t* bytes, uint16_t count) = 0;

@@ -10,6 +10,7 @@ class TransportChannelService final : public ChannelService {
 public:
     int Open(ChannelRequest& request) override { return OpenChannel(request); }
     void Close(ChannelRequest& request) override { CloseChannel(request); }
+    BindFailure LastOpenBindFailure() const override { return tarvu::LastOpenBindFailure(); }
     bool IsOpen(uint8_t channelNumber) const override {
         return FindChannel(channelNumber) != nullptr;
     }

@@ -59,6 +59,18 @@ tarvu::ChannelRecord* Lookup(const tarvu::ChannelRequest*) {
     return &gRecord;
 }
 
+// The log of the engine that runs, reached from the trace callback as the application's is.
+std::atomic<tarvu::TraceLog*> gLog{nullptr};
+
+int Trace(const tarvu::LinkChannel*, const uint8_t* data, uint32_t length, int direction,
+          const tarvu::nsAddress* peer, uint32_t port, int stage) {
+    if (tarvu::TraceLog* log = gLog.load()) {
+        log->TraceData(tarvu::MakeTraceBlock(data, length, direction,
+                                             peer != nullptr ? peer->address : 0, port, stage));
+    }
+    return 1;
+}
+
 uint16_t FreePort() {
     tarvu::UdpSocket probe = tarvu::UdpSocket::Create();
     probe.Bind(0);
@@ -72,10 +84,10 @@ struct Engine {
         : log(&buffer, [](const std::string&) { gTraceLines.fetch_add(1); }) {
         config.size = tarvu::kEngineConfigSize;
         config.callbacks.LookupChannel = Lookup;
-        config.callbacks.TraceData = tarvu::TraceData;
+        config.callbacks.TraceData = Trace;
         config.callbacks.GetMainWindow = Window;
         tarvu::StartEngine(&config, 1);
-        tarvu::InstallTraceLog(&log);
+        gLog.store(&log);
         readPort = FreePort();
         {
             const std::lock_guard<std::mutex> lock(gWindow.mutex);
@@ -88,7 +100,7 @@ struct Engine {
     }
     ~Engine() {
         tarvu::CloseChannel(request);
-        tarvu::InstallTraceLog(nullptr);
+        gLog.store(nullptr);
     }
     bool Open() const { return tarvu::FindChannel(1) != nullptr; }
 

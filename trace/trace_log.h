@@ -1,7 +1,7 @@
 #pragma once
 // The application's trace: formats each traced block, writes the line to the debug sink,
-// appends it to the trace buffer and hands it to a listener (the command line prints it, the
-// dialog posts it to its own thread). Installed behind the engine's TraceData callback.
+// appends it to an optional trace buffer and hands it to a listener (the command line prints
+// it, the dialog posts it to its own thread). The application's TraceData callback calls it.
 
 #include "link/engine_config.h"
 #include "platform/local_time.h"
@@ -30,14 +30,5 @@ private:
     LineListener listener_;
     Clock clock_;
 };
-
-// The engine's callbacks reach the installed log; null uninstalls. Uninstall only once the
-// engine can no longer call (its channels closed), since a running call keeps using the log.
-void InstallTraceLog(TraceLog* log);
-
-// Matches TraceDataFn. Only the low 16 bits of `port` are used; with no log installed the
-// block is dropped. Always returns 1.
-int TraceData(const LinkChannel* channel, const uint8_t* data, uint32_t length, int direction,
-              const nsAddress* peer, uint32_t port, int stage);
 
 }  // namespace tarvu

@@ -157,8 +157,17 @@ void ForEachOpenChannel(const std::function<void(cnsLibnetProvider&)>& visit) {
     }
 }
 
+namespace {
+thread_local BindFailure lastOpenBindFailure = BindFailure::kNone;
+}  // namespace
+
+BindFailure LastOpenBindFailure() {
+    return lastOpenBindFailure;
+}
+
 int OpenChannel(const ChannelRequest& request) {
     Channels& c = TheChannels();
+    lastOpenBindFailure = BindFailure::kNone;
     const EngineConfig* config = ActiveEngineConfig();
     const bool acceptUnconfigured = EngineAcceptsUnconfigured() == 1;
     const ChannelRecord* record = nullptr;
@@ -181,9 +190,12 @@ int OpenChannel(const ChannelRequest& request) {
         return 0;
     }
 
+    TakeLastBindFailure();
     auto channel =
         std::make_unique<cnsLibnetProvider>(request, acceptUnconfigured ? BlankRecord() : *record);
+    const BindFailure bindFailure = TakeLastBindFailure();
     if (channel->Failed()) {
+        lastOpenBindFailure = bindFailure;
         return 0;  // the destructor tears the half-built channel down
     }
     const std::lock_guard<std::mutex> lock(c.mutex);

@@ -3,6 +3,7 @@
 // pinned, so that they take the stored values' place when the start-up fills the fields.
 // Trace lines go to standard output, one flushed line at a time.
 
+#include "app/control_state.h"
 #include "app/dialog_view.h"
 
 #include <cstdio>
@@ -34,6 +35,7 @@ public:
     void SetSendPortText(const std::string& text) override;
     bool SubstitutionChecked() const override;
     void SetSubstitutionChecked(bool checked) override;
+    MainWindow& Controls() override { return controls_; }
     void ClearAddressList() override {}
     void AddAddressLine(const std::string& /*line*/) override {}
     void SetStatusText(int /*which*/, const std::string& /*text*/) override {}
@@ -44,10 +46,7 @@ private:
     std::FILE* trace_;
     std::mutex traceMutex_;
     std::string packet_;
-    std::array<uint8_t, 4> ipAddress_ = {};
-    std::string sendPort_;
-    std::string readPort_;
-    bool substitution_ = false;
+    ControlState controls_;
 };
 
 }  // namespace tarvu::cli

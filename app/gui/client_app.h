@@ -3,8 +3,8 @@
 // together. The program, the GUI tests and the responsiveness benchmark all start the client
 // through it, so they run the same wiring.
 
-#include "app/control_state.h"
 #include "app/gui/main_dialog.h"
+#include "app/gui/qt_one_shot_timer.h"
 #include "app/main_dialog_logic.h"
 
 #include <string>
@@ -31,7 +31,7 @@ public:
     MainDialogLogic& Logic() { return logic_; }
 
 private:
-    ControlState controls_;
+    QtOneShotTimer readPortTimer_;
     MainDialog dialog_;
     // Declared after the dialog, so destroyed first.
     MainDialogLogic logic_;

@@ -2,6 +2,7 @@
 // port while the user-interface thread sends packets, flips the substitution switch and
 // reopens the read port. Built to run under ThreadSanitizer as well as normally.
 
+#include "app/control_state.h"
 #include "app/main_dialog_logic.h"
 #include "app/settings.h"
 #include "app/settings_keys.h"
@@ -36,9 +37,27 @@ bool NoAdapters(std::vector<LocalAddress>&) {
     return true;
 }
 
-// The fake view with the status fields guarded too: the engine may set them from its worker.
+// The fake view with the status fields guarded too, and the controls the engine reads kept in
+// a thread-safe state as the real views keep them: the worker reads them while the test writes.
 class StressView : public testing::FakeDialogView {
 public:
+    MainWindow& Controls() override { return state_; }
+    void SetReadPortText(const std::string& text) override {
+        state_.SetReadPortText(text);
+        FakeDialogView::SetReadPortText(text);
+    }
+    void SetSubstitutionChecked(bool checked) override {
+        substitution = checked;
+        state_.SetSubstitutionChecked(checked);
+    }
+    void SetIpAddress(const std::array<uint8_t, 4>& octets) override {
+        ip = octets;
+        state_.SetIpAddress(octets);
+    }
+    void SetSendPortText(const std::string& text) override {
+        sendPort = text;
+        state_.SetSendPortText(text);
+    }
     void SetStatusText(int which, const std::string& text) override {
         std::lock_guard<std::mutex> lock(traceMutex);
         FakeDialogView::SetStatusText(which, text);
@@ -47,6 +66,9 @@ public:
         std::lock_guard<std::mutex> lock(traceMutex);
         return traceLines;
     }
+
+private:
+    ControlState state_;
 };
 
 // Flood datagrams: "FL", the phase, the sequence number little-endian, "!".
@@ -198,8 +220,7 @@ TEST_F(MainDialogLogicStress, FloodWithSendsAndReopensLosesAndCorruptsNothing) {
         view.packet = "11 01 00 30 " + FormatHexBytes({static_cast<uint8_t>(round)});
         logic->Send();
         ++sends;
-        view.substitution = round % 2 == 0;
-        logic->PublishControls();
+        view.SetSubstitutionChecked(round % 2 == 0);
         if (round % 3 == 2) {
             if (round % 2 == 0) {
                 logic->ReopenChannel();
@@ -235,8 +256,7 @@ TEST_F(MainDialogLogicStress, FloodWithSendsAndReopensLosesAndCorruptsNothing) {
     // Phase 2: with the channel left open and the switch off, every datagram arrives once and
     // whole. The flood keeps at most 64 datagrams ahead of what the engine traced, so that the
     // socket's own buffer never overflows (that loss would be the kernel's, not ours).
-    view.substitution = false;
-    logic->PublishControls();
+    view.SetSubstitutionChecked(false);
     constexpr uint32_t kSteadyCount = 600;
     const uint64_t base = logic->ReceivedDatagrams();
     for (uint32_t i = 0; i < kSteadyCount; ++i) {

@@ -57,6 +57,19 @@ TEST_F(ClientModeTest, FirstSessionSendsTracesTheEchoAndSavesTheFields) {
     EXPECT_EQ(Stored(kKeyRsaGost, kSectionCipher), "нет");
 }
 
+// A Cyrillic letter in the packet text is one character: "7Ж" is one group, one byte.
+TEST_F(ClientModeTest, CyrillicPacketTextSendsOneByteAndIsStoredInTheCodePage) {
+    const CliRun run = testing::RunCli(dir_, Arguments({"--send", "7Ж", "--wait", "1000"}));
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const std::string peer = LoopbackPeer(echo_.port);
+    EXPECT_EQ(WithoutTimes(run.out), (Lines{peer + " <-- 07", peer + " --> 07"}));
+    EXPECT_EQ(Stored(kKeyPacket), "7Ж");
+    EXPECT_EQ(Stored(kKeyMacAddress), "7Ж");
+    const std::string file = ReadFile(settings_.File());
+    EXPECT_NE(file.find("PACKETIK=7\xC6\r\n"), std::string::npos) << file;
+    EXPECT_NE(file.find("(hex)=7\xC6\r\n"), std::string::npos) << file;
+}
+
 TEST_F(ClientModeTest, FrameCodingShowsContinuationLinesAndIsSaved) {
     const CliRun run = testing::RunCli(
         dir_, Arguments({"--frame", "--send", "7e 01", "--count", "1", "--wait", "5000"}));
