@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <poll.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -143,6 +144,9 @@ int CompletionPort::PostReadiness(int fd, Overlapped* op) {
 
 void CompletionPort::Post(uint32_t bytes, uintptr_t key, Overlapped* op) {
     std::unique_lock<std::mutex> lock(mutex_);
+    // I/O that finished before this post must come out before it, even while no thread waits
+    // on the port to notice it (the worker may sleep in a send step).
+    CollectFinishedLocked();
     CompleteLocked(key, op, bytes, kErrorNone);
     WakePoller(lock);
 }
@@ -169,20 +173,14 @@ bool CompletionPort::Get(Completion* out, int timeoutMs) {
     }
     for (;;) {
         if (running_ < concurrency_) {
+            // Posts collect the I/O that finished before them, so the queue is already in
+            // the order things finished and a stream of posts cannot starve the sockets.
             if (!queue_.empty()) {
-                // Let I/O that is ready join the queue first, so that a stream of posts can
-                // never starve the sockets; completions still leave in arrival order.
-                if (!polling_) {
-                    PollLocked(lock, 0);
-                }
-                if (running_ < concurrency_ && !queue_.empty()) {
-                    *out = queue_.front();
-                    queue_.pop_front();
-                    ++running_;
-                    tRunningOn = serial_;
-                    return true;
-                }
-                continue;
+                *out = queue_.front();
+                queue_.pop_front();
+                ++running_;
+                tRunningOn = serial_;
+                return true;
             }
             if (!polling_) {
                 const int wait = remaining();
@@ -263,6 +261,36 @@ bool CompletionPort::TryReceiveLocked(Registration& reg, const PendingReceive& r
     }
 }
 
+void CompletionPort::CollectFinishedLocked() {
+    for (auto& entry : byFd_) {
+        Registration& reg = *entry.second;
+        while (!reg.receives.empty() && TryReceiveLocked(reg, reg.receives.front())) {
+            reg.receives.pop_front();
+        }
+        if (!reg.readiness.empty()) {
+            pollfd probe{reg.fd, POLLIN, 0};
+            if (::poll(&probe, 1, 0) == 1) {
+                uint32_t events = 0;
+                events |= (probe.revents & POLLIN) != 0 ? EPOLLIN : 0u;
+                events |= (probe.revents & POLLERR) != 0 ? EPOLLERR : 0u;
+                events |= (probe.revents & POLLHUP) != 0 ? EPOLLHUP : 0u;
+                CompleteReadinessLocked(reg, events);
+            }
+        }
+    }
+}
+
+void CompletionPort::CompleteReadinessLocked(Registration& reg, uint32_t events) {
+    if (reg.readiness.empty() || (events & (EPOLLIN | EPOLLERR | EPOLLHUP)) == 0) {
+        return;
+    }
+    const uint32_t error = (events & EPOLLIN) != 0 ? kErrorNone : kErrorBrokenPipe;
+    for (Overlapped* op : reg.readiness) {
+        CompleteLocked(reg.key, op, 0, error);
+    }
+    reg.readiness.clear();
+}
+
 void CompletionPort::ArmLocked(Registration& reg) {
     epoll_event event{};
     event.events = EPOLLIN;
@@ -326,13 +354,7 @@ void CompletionPort::HandleEventLocked(Registration& reg, uint32_t events) {
         // Reports that no receive took (sk_err was already cleared) would keep EPOLLERR set.
         DrainSocketErrors(reg.fd);
     }
-    if (!reg.readiness.empty() && (events & (EPOLLIN | EPOLLERR | EPOLLHUP)) != 0) {
-        const uint32_t error = (events & EPOLLIN) != 0 ? kErrorNone : kErrorBrokenPipe;
-        for (Overlapped* op : reg.readiness) {
-            CompleteLocked(reg.key, op, 0, error);
-        }
-        reg.readiness.clear();
-    }
+    CompleteReadinessLocked(reg, events);
 }
 
 void CompletionPort::WakePoller(std::unique_lock<std::mutex>& lock) {

@@ -239,6 +239,40 @@ TEST(CompletionPort, ReadinessCompletesWhenReadableAndLeavesTheData) {
     port->Detach(socket.Handle());
 }
 
+TEST(CompletionPort, IoThatFinishedBeforeAPostComesOutBeforeIt) {
+    auto port = CompletionPort::Create(1);
+    ASSERT_NE(port, nullptr);
+    UdpSocket socket = LoopbackSocket();
+    UdpSocket line = LoopbackSocket();
+    UdpSocket peer = LoopbackSocket();
+    ASSERT_EQ(port->Associate(socket.Handle(), 4), 0);
+    ASSERT_EQ(port->Associate(line.Handle(), 6), 0);
+    Op op, ready;
+    EXPECT_EQ(Receive(*port, socket, op), 1);
+    EXPECT_EQ(port->PostReadiness(line.Handle(), &ready.header), 1);
+
+    // Both arrive while no thread waits on the port (its one worker busy elsewhere).
+    const uint8_t reply[2] = {0x11, 0x22};
+    ASSERT_EQ(peer.SendTo(To(socket), reply, 2), kSendDone);
+    ASSERT_EQ(peer.SendTo(To(line), reply, 1), kSendDone);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    port->Post(0, 99, nullptr);
+
+    std::vector<uintptr_t> keys;
+    Completion c;
+    while (port->Get(&c, 50)) {
+        keys.push_back(c.key);
+        if (c.key == 4) {
+            EXPECT_EQ(c.bytes, 2u);
+            EXPECT_EQ(op.data[1], 0x22);
+        }
+    }
+    ASSERT_EQ(keys.size(), 3u);
+    EXPECT_EQ(keys.back(), 99u);
+    port->Detach(socket.Handle());
+    port->Detach(line.Handle());
+}
+
 TEST(CompletionPort, ConcurrencyOneRunsOneCompletionAtATime) {
     auto port = CompletionPort::Create(1);
     ASSERT_NE(port, nullptr);
