@@ -3,9 +3,12 @@
 #include "platform/sockaddr_conversion.h"
 #include "platform/udp_socket.h"
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <poll.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
@@ -17,6 +20,28 @@ namespace {
 // epoll data of the eventfd; registrations count from 1.
 constexpr uint64_t kWakeId = 0;
 constexpr int kMaxEvents = 16;
+
+// Datagrams taken from a socket with one recvmmsg when a receive finds none read ahead.
+// Receives of at most kAheadSlotBytes are served from them; larger ones read directly.
+constexpr size_t kAheadBatch = 16;
+constexpr size_t kAheadSlotBytes = 512;
+
+struct AheadDatagram {
+    uint32_t length = 0;  // the datagram's real length, even when the slot holds less
+    sockaddr_in source{};
+    uint8_t data[kAheadSlotBytes];
+};
+
+// Datagrams already taken from the socket and not yet handed to a receive, oldest first.
+// Only a receive's own read fills it, so it is never non-empty while a receive is pending:
+// a datagram waits here exactly as it would in the socket's buffer.
+struct ReadAhead {
+    std::array<AheadDatagram, kAheadBatch> slots;
+    size_t next = 0;
+    size_t count = 0;
+
+    bool Empty() const { return next == count; }
+};
 
 // The port a thread currently runs a completion of, for the concurrency count. Ports are told
 // apart by a serial number, never by address: a later port may reuse a destroyed one's address.
@@ -31,6 +56,7 @@ struct CompletionPort::Registration {
     uint64_t id = 0;
     std::deque<PendingReceive> receives;
     std::deque<Overlapped*> readiness;
+    std::unique_ptr<ReadAhead> ahead;  // made by the first receive that uses it
     bool inEpoll = false;
     uint32_t mask = 0;
 
@@ -230,6 +256,74 @@ void CompletionPort::CompleteLocked(uintptr_t key, Overlapped* op, uint32_t byte
 }
 
 bool CompletionPort::TryReceiveLocked(Registration& reg, const PendingReceive& receive) {
+    if (reg.ahead == nullptr || reg.ahead->Empty()) {
+        if (receive.capacity > kAheadSlotBytes) {
+            return ReceiveOneLocked(reg, receive);
+        }
+        uint32_t error = kErrorNone;
+        if (!ReadAheadLocked(reg, &error)) {
+            if (error == kErrorNone) {
+                return false;  // nothing waiting
+            }
+            CompleteLocked(reg.key, receive.op, 0, error);
+            return true;
+        }
+    }
+    const AheadDatagram& datagram = reg.ahead->slots[reg.ahead->next++];
+    const uint32_t stored = std::min<uint32_t>(datagram.length, kAheadSlotBytes);
+    const uint32_t bytes = std::min(stored, receive.capacity);
+    std::memcpy(receive.buffer, datagram.data, bytes);
+    if (receive.from != nullptr) {
+        *receive.from = FromSockaddr(datagram.source);
+    }
+    if (receive.fromLength != nullptr) {
+        *receive.fromLength = kSocketAddressLength;
+    }
+    CompleteLocked(reg.key, receive.op, bytes,
+                   datagram.length > bytes ? kErrorMoreData : kErrorNone);
+    return true;
+}
+
+bool CompletionPort::ReadAheadLocked(Registration& reg, uint32_t* error) {
+    if (reg.ahead == nullptr) {
+        reg.ahead = std::make_unique<ReadAhead>();
+    }
+    ReadAhead& ahead = *reg.ahead;
+    std::array<mmsghdr, kAheadBatch> messages{};
+    std::array<iovec, kAheadBatch> parts{};
+    for (size_t i = 0; i < kAheadBatch; ++i) {
+        parts[i] = iovec{ahead.slots[i].data, kAheadSlotBytes};
+        messages[i].msg_hdr.msg_iov = &parts[i];
+        messages[i].msg_hdr.msg_iovlen = 1;
+        messages[i].msg_hdr.msg_name = &ahead.slots[i].source;
+        messages[i].msg_hdr.msg_namelen = sizeof ahead.slots[i].source;
+    }
+    for (;;) {
+        // MSG_TRUNC makes each length the datagram's real one. A failure after the first
+        // datagram stays pending on the socket and is reported by the next read.
+        const int got =
+            ::recvmmsg(reg.fd, messages.data(), kAheadBatch, MSG_DONTWAIT | MSG_TRUNC, nullptr);
+        if (got > 0) {
+            for (int i = 0; i < got; ++i) {
+                ahead.slots[static_cast<size_t>(i)].length =
+                    messages[static_cast<size_t>(i)].msg_len;
+            }
+            ahead.next = 0;
+            ahead.count = static_cast<size_t>(got);
+            return true;
+        }
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got == 0 || errno == EAGAIN || errno == EWOULDBLOCK) {
+            return false;
+        }
+        *error = errno == ECONNREFUSED ? kErrorPortUnreachable : kErrorGenFailure;
+        return false;
+    }
+}
+
+bool CompletionPort::ReceiveOneLocked(Registration& reg, const PendingReceive& receive) {
     for (;;) {
         sockaddr_in source{};
         socklen_t length = sizeof source;

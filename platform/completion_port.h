@@ -105,7 +105,12 @@ private:
 
     void QueueLocked(const Completion& completion);
     void CompleteLocked(uintptr_t key, Overlapped* op, uint32_t bytes, uint32_t error);
+    // Completes `receive` with the oldest datagram that waits; false when none does.
     bool TryReceiveLocked(Registration& reg, const PendingReceive& receive);
+    // Takes every datagram that waits on the socket, up to a batch, into the read-ahead;
+    // false with *error set when the socket reported a failure instead.
+    bool ReadAheadLocked(Registration& reg, uint32_t* error);
+    bool ReceiveOneLocked(Registration& reg, const PendingReceive& receive);
     // Completes every posted operation whose I/O has already happened.
     void CollectFinishedLocked();
     void CompleteReadinessLocked(Registration& reg, uint32_t events);
