@@ -185,8 +185,12 @@ int OpenChannel(const ChannelRequest& request) {
         return 0;
     }
     // A second object in an occupied slot would push the first out of the table while its
-    // driver and worker kept running.
+    // driver and worker kept running. A UDP channel is told as the already-open check tells
+    // it (the occupant is open); a serial line is refused without a word.
     if (FindChannel(request.channelNumber) != nullptr) {
+        if (request.kind == kChannelKindUdp) {
+            cnsLibnetProvider::ReportAlreadyOpen();
+        }
         return 0;
     }
 

@@ -28,6 +28,9 @@ public:
 
     bool Failed() const { return failed_; }
 
+    // Tells the user that a UDP channel is open already ("Такой ИП уже был открыт!!!").
+    static void ReportAlreadyOpen();
+
     // Clears the flags, wakes a sleeping send step, shuts the driver down and destroys it.
     void Stop();
 
