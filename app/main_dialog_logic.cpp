@@ -93,6 +93,16 @@ MainDialogLogic::MainDialogLogic(DialogView& view, Settings& settings, std::stri
                 [&settings](const std::string& section, const std::string& key,
                             const std::string& value) { settings.Write(section, key, value); }),
       traceLog_(&traceBuffer_, [&view](const std::string& line) { view.AppendTraceLine(line); }) {
+    traceLog_.SetAnnotator([this](const TraceBlock& block, std::string& text) {
+        TraceContext context;
+        context.substitution = controls_.SubstitutionChecked();
+        if (block.direction == 0 && block.stage == 0) {
+            context.destinationAddress = DestinationAddress(controls_);
+            context.destinationPort =
+                static_cast<uint16_t>(PortFieldValue(controls_.SendPortText()));
+        }
+        session_.Observe(block, context, text);
+    });
     MainDialogLogic* expected = nullptr;
     // A second live object would silently steal the first one's callbacks.
     if (!gLive.compare_exchange_strong(expected, this)) {

@@ -12,6 +12,7 @@
 #include "app/local_addresses.h"
 #include "app/message_callbacks.h"
 #include "link/engine_config.h"
+#include "trace/session_figures.h"
 #include "trace/trace_buffer.h"
 #include "trace/trace_log.h"
 
@@ -87,6 +88,8 @@ public:
     bool ChannelOpen() const;
     TraceBuffer& Trace() { return traceBuffer_; }
     MessageCallbacks& Messages() { return messages_; }
+    // Decoded lines (SetDecode) and the session's figures, fed by the trace.
+    SessionTracker& Session() { return session_; }
     // Datagrams received on the channel since start-up (blocks traced as received).
     uint64_t ReceivedDatagrams() const { return received_.load(); }
 
@@ -112,6 +115,7 @@ private:
     ControlState controls_;
     MessageCallbacks messages_;
     TraceBuffer traceBuffer_;
+    SessionTracker session_;
     TraceLog traceLog_;
     std::array<uint8_t, 512> packet_ = {};
     uint16_t packetLength_ = 0;
