@@ -7,7 +7,8 @@ namespace tarvu {
 ClientApp::ClientApp(Settings& settings, std::string title, ChannelService& channels,
                      AddressQuery addresses)
     : dialog_(controls_),
-      logic_(dialog_, settings, std::move(title), channels, std::move(addresses)) {
+      logic_(dialog_, settings, std::move(title), channels, std::move(addresses)),
+      decode_(dialog_, logic_.Session(), settings) {
     DialogHooks hooks;
     hooks.controlsChanged = [this] { logic_.PublishControls(); };
     hooks.readPortChanged = [this](const std::string&) { logic_.OnReadPortChanged(); };

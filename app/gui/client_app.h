@@ -4,6 +4,7 @@
 // through it, so they run the same wiring.
 
 #include "app/control_state.h"
+#include "app/gui/decode_controls.h"
 #include "app/gui/main_dialog.h"
 #include "app/main_dialog_logic.h"
 
@@ -29,12 +30,14 @@ public:
 
     MainDialog& Dialog() { return dialog_; }
     MainDialogLogic& Logic() { return logic_; }
+    DecodeControls& Decode() { return decode_; }
 
 private:
     ControlState controls_;
     MainDialog dialog_;
     // Declared after the dialog, so destroyed first.
     MainDialogLogic logic_;
+    DecodeControls decode_;
 };
 
 }  // namespace tarvu
