@@ -34,6 +34,18 @@ void AppendHexByte(std::string& out, uint8_t byte) {
     out += kDigits[byte & 0x0F];
 }
 
+// Two digits per byte, single blanks between; written in place, since bodies run to 500 bytes
+// and this runs once per received datagram.
+void AppendHexBytes(std::string& out, std::span<const uint8_t> bytes) {
+    const size_t start = out.size();
+    out.resize(start + bytes.size() * 3 - 1, ' ');
+    char* p = out.data() + start;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        p[i * 3] = kDigits[bytes[i] >> 4];
+        p[i * 3 + 1] = kDigits[bytes[i] & 0x0F];
+    }
+}
+
 void AppendAddressField(std::string& out, std::string_view key, uint8_t length, uint64_t value) {
     out += key;
     if (length == 0) {
@@ -67,6 +79,8 @@ bool NamedParameter(uint8_t value) {
 void AppendDecodedLine(std::string& out, std::span<const uint8_t> bytes,
                        std::optional<uint32_t> replyMs) {
     const DecodedPacket packet = DecodePacket(bytes);
+    // Prefix, fields, a name of up to ~110 bytes, the body dump and the reply time.
+    out.reserve(out.size() + kDecodedPrefix.size() + 200 + bytes.size() * 3);
     out += kDecodedPrefix;
     switch (packet.shape) {
         case PacketShape::kShort:
@@ -98,12 +112,8 @@ void AppendDecodedLine(std::string& out, std::span<const uint8_t> bytes,
             out += " body=";
             if (body.empty()) {
                 out += '-';
-            }
-            for (size_t i = 0; i < body.size(); ++i) {
-                if (i != 0) {
-                    out += ' ';
-                }
-                AppendHexByte(out, body[i]);
+            } else {
+                AppendHexBytes(out, body);
             }
             break;
         }
