@@ -14,6 +14,8 @@
 #include "type_text.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -162,12 +164,35 @@ private slots:
         QCOMPARE(Find(kDecoded), -1);
     }
 
+    // A stored "да" starts with decoding on; a right click on the trace field opens the menu
+    // with the item checked.
     void storedSwitchIsTakenAtStart() {
         QVERIFY(settings_->Write(tarvu::kSectionTarvu, tarvu::kKeyDecode, "да"));
         Start(FreeUdpPort(), FreeUdpPort());
         QVERIFY(client_->Logic().Session().Decode());
-        std::unique_ptr<QMenu> menu = client_->Decode().BuildTraceMenu();
-        QVERIFY(MenuAction(*menu, "decodeAction")->isChecked());
+
+        bool shown = false;
+        bool checked = false;
+        QTimer closer;
+        closer.setInterval(20);
+        connect(&closer, &QTimer::timeout, this, [&] {
+            auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (popup == nullptr) {
+                return;
+            }
+            QAction* decode = MenuAction(*popup, "decodeAction");
+            shown = decode != nullptr;
+            checked = shown && decode->isChecked();
+            popup->close();
+            closer.stop();
+        });
+        closer.start();
+        QWidget* viewport = Dialog().Trace().viewport();
+        const QPoint at(10, 10);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
+        QCoreApplication::sendEvent(viewport, &event);
+        QVERIFY(shown);
+        QVERIFY(checked);
     }
 
     // The trace label's tooltip and the figures window follow the traffic; a datagram from
