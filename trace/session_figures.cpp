@@ -101,7 +101,9 @@ void SessionTracker::ObserveReceived(const TraceBlock& block, const TraceContext
     } else if (decode) {
         AppendDecodedLine(text, {block.data, block.length}, lastReply_);
     }
-    if (senders_.size() < kMaxSenders && senders_.insert(sender).second) {
+    // A serial line delivers without an address: there is no sender to tell apart.
+    const bool addressed = block.address != 0 || block.port != 0;
+    if (addressed && senders_.size() < kMaxSenders && senders_.insert(sender).second) {
         ++counts_.sendersSeen;
         if (sender != destination) {
             ++counts_.newSenders;

@@ -34,8 +34,10 @@ struct SessionFigures {
     uint32_t replyMinMs = 0;
     uint32_t replyMedianMs = 0;
     uint32_t replyMaxMs = 0;
-    uint64_t sendersSeen = 0;  // distinct address:port pairs that sent datagrams
-    uint64_t newSenders = 0;   // those of them that were not the destination when they sent
+    // Distinct address:port pairs that sent datagrams (blocks without an address, as a serial
+    // line delivers them, are not counted).
+    uint64_t sendersSeen = 0;
+    uint64_t newSenders = 0;  // those of them that were not the destination when they sent
 };
 
 // The figures as lines ("sent: 3 datagrams, 15 bytes" ...), each ending in "\n".

@@ -152,6 +152,8 @@ TEST_F(SessionTrackerTest, ANewSenderIsSaidOnceAndTheDestinationNever) {
     EXPECT_EQ(Received({0x00, 0x30, 0x00}, kConverter, 10003), decoded);
     context_.substitution = true;
     EXPECT_EQ(Received({0x7E}, kElsewhere, 10002), kPrefix + "new sender 010.000.000.002:10002\n");
+    // A serial line's blocks come without an address: no sender to tell apart.
+    EXPECT_EQ(Received({0x01}, 0, 0), "");
     EXPECT_EQ(tracker_.Figures().sendersSeen, 3u);
     EXPECT_EQ(tracker_.Figures().newSenders, 2u);
 }
