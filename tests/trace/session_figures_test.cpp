@@ -2,11 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace tarvu {
@@ -176,47 +174,6 @@ TEST_F(SessionTrackerTest, DroppedBytesFollowTheFrameDecoder) {
     context_.substitution = false;
     Received({0x41, 0x41});
     EXPECT_EQ(tracker_.Figures().bytesDropped, 605u);
-}
-
-// The worker observes while the user-interface thread reads the figures and flips the switch.
-TEST(SessionTracker, FiguresAndSwitchFromAnotherThreadWhileBlocksArrive) {
-    SessionTracker tracker;
-    const Bytes packet = {0x11, 0x01, 0x00, 0x30, 0x00};
-    constexpr int kBlocks = 20000;
-    std::atomic<bool> done{false};
-    std::thread reader([&] {
-        uint64_t last = 0;
-        while (!done.load()) {
-            const SessionFigures f = tracker.Figures();
-            EXPECT_GE(f.datagramsReceived, last);
-            last = f.datagramsReceived;
-            tracker.SetDecode(!tracker.Decode());
-        }
-    });
-    size_t decodedLines = 0;
-    for (int i = 0; i < kBlocks; ++i) {
-        TraceBlock block;
-        block.data = packet.data();
-        block.length = packet.size();
-        block.direction = i % 2 == 0 ? 1 : 0;
-        block.address = kConverter;
-        block.port = static_cast<uint16_t>(10000 + i % 7);
-        std::string text;
-        TraceContext context;
-        context.destinationAddress = kConverter;
-        context.destinationPort = 10000;
-        tracker.Observe(block, context, text);
-        decodedLines += text.empty() ? 0 : 1;
-    }
-    done = true;
-    reader.join();
-    const SessionFigures f = tracker.Figures();
-    EXPECT_EQ(f.datagramsSent, uint64_t{kBlocks / 2});
-    EXPECT_EQ(f.datagramsReceived, uint64_t{kBlocks / 2});
-    EXPECT_EQ(f.replies, uint64_t{kBlocks / 2});
-    EXPECT_EQ(f.sendersSeen, 7u);
-    EXPECT_EQ(f.newSenders, 6u);
-    EXPECT_LE(decodedLines, size_t{kBlocks});
 }
 
 }  // namespace
