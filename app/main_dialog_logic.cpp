@@ -123,6 +123,17 @@ MainDialogLogic::MainDialogLogic(DialogView& view, Settings& settings, std::stri
                             const std::string& value) { settings.Write(section, key, value); }),
       traceLog_(nullptr, [&view](const std::string& line) { view.AppendTraceLine(line); }) {
     settings_.SetMessageCaption(title_);
+    traceLog_.SetAnnotator([this](const TraceBlock& block, std::string& text) {
+        const MainWindow& controls = view_.Controls();
+        TraceContext context;
+        context.substitution = controls.SubstitutionChecked();
+        if (block.direction == 0 && block.stage == 0) {
+            context.destinationAddress = DestinationAddress(controls);
+            context.destinationPort =
+                static_cast<uint16_t>(PortFieldValue(controls.SendPortText()));
+        }
+        session_.Observe(block, context, text);
+    });
     MainDialogLogic* expected = nullptr;
     // A second live object would silently steal the first one's callbacks.
     if (!gLive.compare_exchange_strong(expected, this)) {

@@ -12,6 +12,7 @@
 #include "app/message_callbacks.h"
 #include "app/one_shot_timer.h"
 #include "link/engine_config.h"
+#include "trace/session_figures.h"
 #include "trace/trace_log.h"
 
 #include <array>
@@ -98,6 +99,8 @@ public:
     const ChannelRequest& Request() const { return request_; }
     bool ChannelOpen() const;
     MessageCallbacks& Messages() { return messages_; }
+    // Decoded lines (SetDecode) and the session's figures, fed by the trace.
+    SessionTracker& Session() { return session_; }
     // Datagrams received on the channel since start-up (blocks traced as received).
     uint64_t ReceivedDatagrams() const { return received_.load(); }
 
@@ -128,6 +131,7 @@ private:
     std::array<ChannelRecord, 1> records_ = {};
     ChannelRequest request_;
     MessageCallbacks messages_;
+    SessionTracker session_;
     TraceLog traceLog_;
     std::array<uint8_t, 512> packet_ = {};
     uint16_t packetLength_ = 0;

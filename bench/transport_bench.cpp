@@ -3,11 +3,13 @@
 // chunk, frame decoding, trace formatting into the 200-line buffer) beside a bare recvfrom
 // loop on a plain socket in the same run. Both receive runs get the same traffic: batches of
 // datagrams, the next batch only once the previous one has been taken, so that nothing is lost
-// to a full socket buffer.
+// to a full socket buffer. The receive path runs three ways: without the session tracker,
+// with it counting (the programs' default) and with decoded lines on (--decode).
 
 #include "link/engine.h"
 #include "link/main_window.h"
 #include "platform/udp_socket.h"
+#include "trace/session_figures.h"
 #include "trace/trace_buffer.h"
 #include "trace/trace_log.h"
 #include "transport/channel_table.h"
@@ -80,9 +82,25 @@ uint16_t FreePort() {
 
 // Channel 1 with every wait at 0, frame coding on, traced into a 200-line buffer; the
 // destination is `peer`. Returns the channel's read port.
+enum class Annotation { kNone, kFigures, kDecodedLines };
+
 struct Engine {
-    explicit Engine(const tarvu::UdpSocket& peer)
+    explicit Engine(const tarvu::UdpSocket& peer, Annotation annotation = Annotation::kNone)
         : log(&buffer, [](const std::string&) { gTraceLines.fetch_add(1); }) {
+        if (annotation != Annotation::kNone) {
+            session.SetDecode(annotation == Annotation::kDecodedLines);
+            // As the application's trace does it: the controls are read for every block.
+            log.SetAnnotator([this](const tarvu::TraceBlock& block, std::string& text) {
+                tarvu::TraceContext context;
+                context.substitution = gWindow.SubstitutionChecked();
+                if (block.direction == 0 && block.stage == 0) {
+                    context.destinationAddress = tarvu::DestinationAddress(gWindow);
+                    context.destinationPort =
+                        static_cast<uint16_t>(tarvu::PortFieldValue(gWindow.SendPortText()));
+                }
+                session.Observe(block, context, text);
+            });
+        }
         config.size = tarvu::kEngineConfigSize;
         config.callbacks.LookupChannel = Lookup;
         config.callbacks.TraceData = Trace;
@@ -107,6 +125,7 @@ struct Engine {
 
     tarvu::EngineConfig config;
     tarvu::TraceBuffer buffer;
+    tarvu::SessionTracker session;
     tarvu::TraceLog log;
     tarvu::ChannelRequest request;
     uint16_t readPort = 0;
@@ -198,9 +217,10 @@ bool SendBatch(tarvu::UdpSocket& sender, const tarvu::SocketAddressV4& to,
     return true;
 }
 
+// Argument: 0 without the session tracker, 1 with it counting, 2 with decoded lines.
 void BM_ReceivePath(benchmark::State& state) {
     tarvu::UdpSocket peer = LoopbackSocket();
-    Engine engine(peer);
+    Engine engine(peer, static_cast<Annotation>(state.range(0)));
     if (!engine.Open()) {
         state.SkipWithError("channel did not open");
         return;
@@ -218,7 +238,7 @@ void BM_ReceivePath(benchmark::State& state) {
     SetCpuRate(state, cpuStart);
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kBatch);
 }
-BENCHMARK(BM_ReceivePath)->UseRealTime();
+BENCHMARK(BM_ReceivePath)->Arg(0)->Arg(1)->Arg(2)->UseRealTime();
 
 void BM_BareRecvfromLoop(benchmark::State& state) {
     tarvu::UdpSocket sender = LoopbackSocket();

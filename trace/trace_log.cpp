@@ -12,7 +12,10 @@ TraceLog::TraceLog(TraceBuffer* buffer, LineListener listener, Clock clock)
 
 int TraceLog::TraceData(const TraceBlock& block) {
     const LocalTime time = block.stage == 0 && clock_ ? clock_() : LocalTime{};
-    const std::string line = FormatTraceLine(block, time);
+    std::string line = FormatTraceLine(block, time);
+    if (annotator_) {
+        annotator_(block, line);
+    }
     OutputDebugString(line);
     if (buffer_ != nullptr) {
         buffer_->Append(line);

@@ -9,6 +9,7 @@
 #include "link/hex_text.h"
 #include "platform/debug_output.h"
 #include "platform/stop_signal.h"
+#include "trace/session_figures.h"
 
 #include <array>
 #include <cstdio>
@@ -54,6 +55,18 @@ The client prints the packet it sent (<--) and the echoed reply (-->).)";
 
 // The dialog's one channel, named in the messages given on the command line.
 constexpr uint8_t kClientChannelNumber = 1;
+
+void PrintSessionFigures(const SessionFigures& figures, std::FILE* out) {
+    std::string block = "tarvu-cli: session figures\n";
+    const std::string lines = FormatSessionFigures(figures);
+    size_t start = 0;
+    while (start < lines.size()) {
+        const size_t end = lines.find('\n', start);
+        block += "  " + lines.substr(start, end - start + 1);
+        start = end + 1;
+    }
+    std::fwrite(block.data(), 1, block.size(), out);
+}
 
 }  // namespace
 
@@ -129,6 +142,16 @@ void AddClientOptions(CLI::App& app, ClientOptions& options) {
     serial->needs(baud);
     baud->needs(serial);
     serial->excludes(gostKey);
+    app.add_flag("--decode", options.decode,
+                 "Below every packet sent and every packet received (each decoded frame with "
+                 "--frame) a line \"...= dev= addr2= type= qual= code= body=\" with the header "
+                 "fields, the message code's name and, for received packets, reply=<ms>ms since "
+                 "the last packet sent to that peer; a reply from an address or port other than "
+                 "the destination is said once as \"...= new sender ADDRESS:PORT\"");
+    app.add_flag("--stats", options.stats,
+                 "At the end, the session figures on standard error: datagrams and bytes each "
+                 "way, frames decoded and bytes the frame decoder dropped, reply times (count, "
+                 "min, median, max ms), senders seen");
     app.add_flag("--debug", options.debug,
                  "Debug output (worker lines, trace lines, message descriptions) on standard "
                  "error");
@@ -198,6 +221,7 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
     for (const MessageRecord& message : messages) {
         logic.Messages().AddPending(message);
     }
+    logic.Session().SetDecode(options.decode);
     logic.Initialise();
     std::unique_ptr<SendStepPoller> poller;
     if (options.pollIntervalMs && logic.ChannelOpen()) {
@@ -232,6 +256,9 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
     poller.reset();
     logic.OkSteps();
     logic.DestroySteps();
+    if (options.stats) {
+        PrintSessionFigures(logic.Session().Figures(), stderr);
+    }
     return result;
 }
 

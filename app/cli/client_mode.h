@@ -32,6 +32,9 @@ struct ClientOptions {
     // Serial line: channel 1 is a serial channel on this device at --baud; empty: UDP.
     std::string serialDevice;
     uint32_t baudRate = 0;
+    // A decoded line below every link packet's trace line; the session figures at the end.
+    bool decode = false;
+    bool stats = false;
 };
 
 // Adds the client options to the top-level application, with a help text and an example.

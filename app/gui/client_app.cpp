@@ -6,7 +6,8 @@ namespace tarvu {
 
 ClientApp::ClientApp(Settings& settings, std::string title, ChannelService& channels,
                      AddressQuery addresses)
-    : logic_(dialog_, settings, std::move(title), channels, std::move(addresses)) {
+    : logic_(dialog_, settings, std::move(title), channels, std::move(addresses)),
+      decode_(dialog_, logic_.Session(), settings) {
     logic_.SetReadPortTimer(&readPortTimer_);
     DialogHooks hooks;
     hooks.readPortChanged = [this](const std::string&) { logic_.OnReadPortChanged(); };
