@@ -3,11 +3,13 @@
 #include "app/cli/client_mode_view.h"
 #include "app/cli/message_option.h"
 #include "app/cli/send_step_poller.h"
+#include "app/cli/terminal_text.h"
 #include "app/dotted_address.h"
 #include "app/main_dialog_logic.h"
 #include "app/settings.h"
 #include "link/hex_text.h"
 #include "platform/debug_output.h"
+#include "platform/message_box.h"
 #include "platform/stop_signal.h"
 
 #include <array>
@@ -29,8 +31,9 @@ Standard output carries the trace: one line per datagram, time, peer address:por
 and every frame decoded from a received datagram follow as indented "..." lines. Message boxes
 appear on standard error as "caption: text".
 
-The session ends --wait ms after the last send, after --count received datagrams, or at
-Ctrl+C or SIGTERM, whichever comes first; each way runs the closing sequence.
+The session ends --wait ms after the last packet has left, after --count received datagrams,
+or at Ctrl+C, SIGTERM or SIGHUP (a closed terminal), whichever comes first; each way runs the
+closing sequence. Packets still queued at the end are counted on standard error.
 
 Cipher test: --gost-key configures channel 1 from its record with the cipher on, the key given
 and --to/--port as the converter's address: every packet leaves with its addresses in clear and
@@ -76,8 +79,9 @@ void AddClientOptions(CLI::App& app, ClientOptions& options) {
         ->check(CLI::Range(0, 65535));
     auto* frame = app.add_flag_callback(
         "--frame", [&options] { options.frame = true; },
-        "Frame coding on: packets leave between 7E and 7F with 7E 7F 7D escaped, received "
-        "datagrams are cut into frames (\"Заменять запрещённые символы\")");
+        "Frame coding on: packets leave between 7E and 7F with the bytes 7D 7E 7F FF 2B and "
+        "those below 20 escaped (7D, then the byte XOR 40), received datagrams are cut into "
+        "frames (\"Заменять запрещённые символы\")");
     auto* noFrame = app.add_flag_callback(
         "--no-frame", [&options] { options.frame = false; },
         "Frame coding off: packets leave as typed; default for both: the stored "
@@ -93,8 +97,8 @@ void AddClientOptions(CLI::App& app, ClientOptions& options) {
         ->capture_default_str()
         ->check(CLI::Range(0, 3600000));
     app.add_option("--wait", options.waitMs,
-                   "Milliseconds to keep receiving after the last send (or after start-up when "
-                   "nothing is sent); default: until Ctrl+C or SIGTERM")
+                   "Milliseconds to keep receiving after the last packet has left (or after "
+                   "start-up when nothing is sent); default: until Ctrl+C, SIGTERM or SIGHUP")
         ->check(CLI::Range(0, 86400000));
     app.add_option("--count", options.count, "End after this many received datagrams")
         ->check(CLI::Range(1, 1000000000));
@@ -139,8 +143,7 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
     if (!options.to.empty()) {
         Octets octets = {};
         if (!ParseDottedAddress(options.to, octets)) {
-            std::fprintf(stderr, "tarvu-cli: --to: \"%s\" is not an IPv4 address\n",
-                         options.to.c_str());
+            PrintErrorLine("tarvu-cli: --to: \"%s\" is not an IPv4 address", options.to.c_str());
             return kClientUsageError;
         }
         pinned.ipAddress = octets;
@@ -158,19 +161,19 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
         std::vector<uint8_t> bytes;
         std::string error;
         if (!ParseHexStrict(options.gostKey, bytes, error) || bytes.size() != gostKey.size()) {
-            std::fprintf(stderr, "tarvu-cli: --gost-key: %s\n",
-                         error.empty() ? "the key has 32 bytes (64 hex digits)" : error.c_str());
+            PrintErrorLine("tarvu-cli: --gost-key: %s",
+                           error.empty() ? "the key has 32 bytes (64 hex digits)" : error.c_str());
             return kClientUsageError;
         }
         std::copy(bytes.begin(), bytes.end(), gostKey.begin());
     }
     if (options.baudRate != 0 && options.serialDevice.empty()) {
-        std::fprintf(stderr, "tarvu-cli: --serial: no device path\n");
+        PrintErrorLine("tarvu-cli: --serial: no device path");
         return kClientUsageError;
     }
     if (options.serialDevice.size() >= ChannelRecord{}.serialDevice.size()) {
-        std::fprintf(stderr, "tarvu-cli: --serial: the device path is longer than %zu bytes\n",
-                     ChannelRecord{}.serialDevice.size() - 1);
+        PrintErrorLine("tarvu-cli: --serial: the device path is longer than %zu bytes",
+                       ChannelRecord{}.serialDevice.size() - 1);
         return kClientUsageError;
     }
     std::vector<MessageRecord> messages;
@@ -178,7 +181,7 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
         MessageRecord message;
         std::string error;
         if (!ParseMessageOption(text, kClientChannelNumber, message, error)) {
-            std::fprintf(stderr, "tarvu-cli: --message: %s\n", error.c_str());
+            PrintErrorLine("tarvu-cli: --message: %s", error.c_str());
             return kClientUsageError;
         }
         messages.push_back(message);
@@ -186,6 +189,11 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
 
     EnableDebugToStderr(options.debug);
     InstallStopSignals();
+    // Message boxes quote what the user gave (a serial device path, for one).
+    const MessageBoxHandler previousBoxes =
+        SetMessageBoxHandler([](const std::string& caption, const std::string& text) {
+            PrintErrorLine("%s: %s", caption.c_str(), text.c_str());
+        });
     Settings settings = Settings::Locate(options.settingsFile);
     ClientModeView view(pinned);
     MainDialogLogic logic(view, settings, title, channels);
@@ -232,6 +240,7 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
     poller.reset();
     logic.OkSteps();
     logic.DestroySteps();
+    SetMessageBoxHandler(previousBoxes);
     return result;
 }
 

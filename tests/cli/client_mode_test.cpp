@@ -99,6 +99,17 @@ TEST_F(ClientModeTest, SigtermEndsTheWaitWithTheClosingSequence) {
     EXPECT_EQ(Stored(kKeyMacAddress), "01");
 }
 
+TEST_F(ClientModeTest, SighupFromAClosedTerminalRunsTheClosingSequence) {
+    ChildProcess client;
+    ASSERT_TRUE(
+        client.Start(TARVU_CLI_PATH, Arguments({"--send", "02"}), dir_ / "c.out", dir_ / "c.err"));
+    ASSERT_TRUE(testing::WaitForText(dir_ / "c.out", "--> 02", 5000)) << ReadFile(dir_ / "c.err");
+    client.Hangup();
+    EXPECT_EQ(client.Wait(5000), 0);
+    EXPECT_EQ(Stored(kKeyMacAddress), "02");
+    EXPECT_EQ(Stored(kKeyReadPort), std::to_string(listenPort_));
+}
+
 TEST_F(ClientModeTest, ATakenReadPortExitsWithOneAndUsageErrorsWithTwo) {
     PlainUdpSocket holder;
     std::string error;
