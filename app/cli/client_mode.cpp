@@ -209,8 +209,10 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
     logic.Initialise();
     std::unique_ptr<SendStepPoller> poller;
     if (options.pollIntervalMs && logic.ChannelOpen()) {
+        const uint8_t channelNumber = logic.Request().channelNumber;
         poller = std::make_unique<SendStepPoller>(
-            std::chrono::milliseconds(*options.pollIntervalMs), [&logic] { logic.PostSendStep(); });
+            std::chrono::milliseconds(*options.pollIntervalMs), [&logic] { logic.PostSendStep(); },
+            [&channels, channelNumber] { return channels.PendingSendSteps(channelNumber) == 0; });
     }
 
     const auto countReached = [&options, &logic] {

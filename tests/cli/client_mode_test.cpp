@@ -110,6 +110,27 @@ TEST_F(ClientModeTest, SighupFromAClosedTerminalRunsTheClosingSequence) {
     EXPECT_EQ(Stored(kKeyReadPort), std::to_string(listenPort_));
 }
 
+TEST_F(ClientModeTest, PollingKeepsOneStepPendingSoTheReplyIsTracedWhenTheWaitEnds) {
+    // The message step blocks the worker for 3000 ms; polling every millisecond must not queue
+    // thousands of steps ahead of the echoed reply.
+    const CliRun run =
+        testing::RunCli(dir_, Arguments({"--message", "ca_SET_1:3:5:0x22", "--poll-interval", "1",
+                                         "--wait", "3600", "--debug"}));
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const std::string peer = LoopbackPeer(echo_.port);
+    const Lines lines = WithoutTimes(run.out);
+    ASSERT_GE(lines.size(), 2u) << run.out;
+    EXPECT_EQ(lines[0].substr(0, peer.size() + 4), peer + " <--");
+    EXPECT_EQ(lines[1], peer + " -->" + lines[0].substr(peer.size() + 4));
+    size_t steps = 0;
+    for (size_t at = run.err.find("nsT_TIMER_SEND"); at != std::string::npos;
+         at = run.err.find("nsT_TIMER_SEND", at + 1)) {
+        ++steps;
+    }
+    EXPECT_GE(steps, 1u);
+    EXPECT_LE(steps, 5u) << "send steps piled up";
+}
+
 TEST_F(ClientModeTest, ATakenReadPortExitsWithOneAndUsageErrorsWithTwo) {
     PlainUdpSocket holder;
     std::string error;
