@@ -207,9 +207,9 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
         logic.Messages().AddPending(message);
     }
     logic.Initialise();
+    const uint8_t channelNumber = logic.Request().channelNumber;
     std::unique_ptr<SendStepPoller> poller;
     if (options.pollIntervalMs && logic.ChannelOpen()) {
-        const uint8_t channelNumber = logic.Request().channelNumber;
         poller = std::make_unique<SendStepPoller>(
             std::chrono::milliseconds(*options.pollIntervalMs), [&logic] { logic.PostSendStep(); },
             [&channels, channelNumber] { return channels.PendingSendSteps(channelNumber) == 0; });
@@ -219,6 +219,7 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
         return options.count && logic.ReceivedDatagrams() >= static_cast<uint64_t>(*options.count);
     };
     int result = kClientOk;
+    size_t pressed = 0;
     if (!logic.ChannelOpen()) {
         // The transport has said why on standard error; close as the dialog would.
         result = kClientChannelNotOpen;
@@ -233,10 +234,25 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
             }
             view.SetPacketText(options.sends[i]);
             logic.Send();
+            ++pressed;
         }
-        if (!ended && !StopRequested()) {
+        // Each sent packet holds the worker for its wait, so sends pressed faster than that
+        // queue up: --wait counts from the moment the last of them has left.
+        const auto allLeft = [&channels, channelNumber, &countReached] {
+            return countReached() || channels.QueuedUserPackets(channelNumber) == 0;
+        };
+        if (!ended && !StopRequested() && !WaitForStop(-1, allLeft) && !countReached()) {
             WaitForStop(options.waitMs.value_or(-1), countReached);
         }
+    }
+    // Whatever ended the session early, say what did not go out.
+    const size_t queued = logic.ChannelOpen() ? channels.QueuedUserPackets(channelNumber) : 0;
+    if (queued > 0) {
+        PrintErrorLine("tarvu-cli: %zu queued packet%s not sent", queued, queued == 1 ? "" : "s");
+    }
+    if (logic.ChannelOpen() && pressed < options.sends.size()) {
+        const size_t left = options.sends.size() - pressed;
+        PrintErrorLine("tarvu-cli: %zu --send packet%s not queued", left, left == 1 ? "" : "s");
     }
     // No step may be posted while the closing sequence closes the channel.
     poller.reset();

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+#include <sstream>
+
 namespace tarvu {
 namespace {
 
@@ -129,6 +132,65 @@ TEST_F(ClientModeTest, PollingKeepsOneStepPendingSoTheReplyIsTracedWhenTheWaitEn
     }
     EXPECT_GE(steps, 1u);
     EXPECT_LE(steps, 5u) << "send steps piled up";
+}
+
+// Sends pressed faster than the 300 ms each packet holds the worker: every one leaves, and
+// --wait starts once the last has.
+TEST_F(ClientModeTest, WaitCountsFromTheLastPacketLeavingNotTheLastPress) {
+    Lines arguments = {"--interval", "50", "--wait", "500"};
+    for (int i = 1; i <= 11; ++i) {
+        arguments.insert(arguments.end(), {"--send", "0" + std::string(1, "0123456789A"[i - 1])});
+    }
+    const CliRun run = testing::RunCli(dir_, Arguments(arguments));
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    std::set<std::string> sent;
+    size_t received = 0;
+    for (const std::string& line : WithoutTimes(run.out)) {
+        const std::string peer = LoopbackPeer(echo_.port);
+        if (line.rfind(peer + " <-- ", 0) == 0) {
+            sent.insert(line.substr(peer.size() + 5));
+        } else if (line.rfind(peer + " --> ", 0) == 0) {
+            ++received;
+        }
+    }
+    EXPECT_EQ(sent.size(), 11u) << run.out;
+    EXPECT_EQ(received, 11u) << run.out;
+}
+
+// The number after "tarvu-cli: " on the stderr line that ends with `what`, 0 without one.
+size_t CountOnStderr(const std::string& err, const std::string& what) {
+    std::istringstream in(err);
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("tarvu-cli: ", 0) == 0 && line.size() >= what.size() &&
+            line.compare(line.size() - what.size(), what.size(), what) == 0) {
+            return std::stoul(line.substr(11));
+        }
+    }
+    return 0;
+}
+
+TEST_F(ClientModeTest, PacketsStillQueuedAtASignalAreCounted) {
+    Lines arguments = {"--interval", "0"};
+    for (int i = 0; i < 11; ++i) {
+        arguments.insert(arguments.end(), {"--send", "11 01 00 30 00"});
+    }
+    ChildProcess client;
+    ASSERT_TRUE(client.Start(TARVU_CLI_PATH, Arguments(arguments), dir_ / "c.out", dir_ / "c.err"));
+    ASSERT_TRUE(testing::WaitForText(dir_ / "c.out", " <-- ", 5000)) << ReadFile(dir_ / "c.err");
+    // Within the first packet's 300 ms wait, once all eleven are pressed.
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    client.Interrupt();
+    EXPECT_EQ(client.Wait(5000), 0);
+    const std::string err = ReadFile(dir_ / "c.err");
+    size_t sent = 0;
+    for (const std::string& line : WithoutTimes(ReadFile(dir_ / "c.out"))) {
+        sent += line.find(" <-- ") != std::string::npos ? 1 : 0;
+    }
+    const size_t queued = CountOnStderr(err, " not sent");
+    EXPECT_GE(queued, 1u) << err;
+    EXPECT_EQ(sent + queued + CountOnStderr(err, " not queued"), 11u)
+        << err << ReadFile(dir_ / "c.out");
 }
 
 TEST_F(ClientModeTest, ATakenReadPortExitsWithOneAndUsageErrorsWithTwo) {
