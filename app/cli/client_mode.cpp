@@ -4,6 +4,7 @@
 #include "app/cli/message_option.h"
 #include "app/cli/send_step_poller.h"
 #include "app/cli/terminal_text.h"
+#include "app/cli/trace_output.h"
 #include "app/dotted_address.h"
 #include "app/main_dialog_logic.h"
 #include "app/settings.h"
@@ -15,6 +16,7 @@
 #include <array>
 #include <cstdio>
 #include <memory>
+#include <unistd.h>
 
 namespace tarvu::cli {
 namespace {
@@ -195,7 +197,10 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
             PrintErrorLine("%s: %s", caption.c_str(), text.c_str());
         });
     Settings settings = Settings::Locate(options.settingsFile);
-    ClientModeView view(pinned);
+    // The worker traces into a queue; it never waits for standard output.
+    TraceOutput traceOutput(STDOUT_FILENO);
+    ClientModeView view(pinned,
+                        [&traceOutput](const std::string& line) { traceOutput.Append(line); });
     MainDialogLogic logic(view, settings, title, channels);
     if (!options.gostKey.empty()) {
         logic.SetCipherMode(gostKey, options.announceKey);
@@ -259,6 +264,14 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
     logic.OkSteps();
     logic.DestroySteps();
     SetMessageBoxHandler(previousBoxes);
+    // Every line is written, however long the reader takes, unless the session was asked to
+    // stop: then standard output gets half a second more, and what it did not take is counted.
+    const size_t unwritten =
+        traceOutput.Finish([] { return StopRequested(); }, std::chrono::milliseconds(500));
+    if (unwritten > 0) {
+        PrintErrorLine("tarvu-cli: %zu trace line%s not written to standard output", unwritten,
+                       unwritten == 1 ? "" : "s");
+    }
     return result;
 }
 

@@ -4,8 +4,8 @@
 
 namespace tarvu::cli {
 
-ClientModeView::ClientModeView(PinnedFields pinned, std::FILE* trace)
-    : pinned_(std::move(pinned)), trace_(trace) {
+ClientModeView::ClientModeView(PinnedFields pinned, TraceSink trace)
+    : pinned_(std::move(pinned)), trace_(std::move(trace)) {
     ipAddress_ = pinned_.ipAddress.value_or(ipAddress_);
     sendPort_ = pinned_.sendPort.value_or(sendPort_);
     readPort_ = pinned_.readPort.value_or(readPort_);
@@ -53,9 +53,7 @@ void ClientModeView::SetSubstitutionChecked(bool checked) {
 }
 
 void ClientModeView::AppendTraceLine(const std::string& line) {
-    std::lock_guard<std::mutex> lock(traceMutex_);
-    std::fwrite(line.data(), 1, line.size(), trace_);
-    std::fflush(trace_);
+    trace_(line);
 }
 
 }  // namespace tarvu::cli
