@@ -122,7 +122,8 @@ void AddClientOptions(CLI::App& app, ClientOptions& options) {
         ->take_all();
     app.add_option("--poll-interval", options.pollIntervalMs,
                    "Post a send step every this many milliseconds while the channel runs: an "
-                   "empty queue is refilled from the pending messages")
+                   "empty queue is refilled from the pending messages; while a step still "
+                   "waits (3000 ms after a message) the next is posted only once it has run")
         ->check(CLI::Range(1, 3600000));
     auto* serial = app.add_option(
         "--serial", options.serialDevice,
@@ -265,9 +266,10 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
     logic.DestroySteps();
     SetMessageBoxHandler(previousBoxes);
     // Every line is written, however long the reader takes, unless the session was asked to
-    // stop: then standard output gets half a second more, and what it did not take is counted.
+    // stop: then standard output gets a quarter of a second more, and what it did not take is
+    // counted.
     const size_t unwritten =
-        traceOutput.Finish([] { return StopRequested(); }, std::chrono::milliseconds(500));
+        traceOutput.Finish([] { return StopRequested(); }, std::chrono::milliseconds(250));
     if (unwritten > 0) {
         PrintErrorLine("tarvu-cli: %zu trace line%s not written to standard output", unwritten,
                        unwritten == 1 ? "" : "s");
