@@ -50,6 +50,14 @@ TEST(TerminalText, ErrorsOfTheProgramNeverCarryRawControlBytes) {
         EXPECT_EQ(run.err.find('\x1B'), std::string::npos) << run.err;
         EXPECT_EQ(run.err.find('\x07'), std::string::npos) << run.err;
     }
+    // A message box quotes the serial device path.
+    const CliRun serial =
+        testing::RunCli(dir, {"--settings", settings, "--serial", "/dev/tarvu-none\x1B[31m",
+                              "--baud", "9600", "--wait", "0"});
+    EXPECT_EQ(serial.exitCode, 1);
+    EXPECT_NE(serial.err.find("cnsSerialPort::Open: "), std::string::npos) << serial.err;
+    EXPECT_NE(serial.err.find("/dev/tarvu-none\\x1B[31m"), std::string::npos) << serial.err;
+    EXPECT_EQ(serial.err.find('\x1B'), std::string::npos) << serial.err;
     const CliRun cyrillic = testing::RunCli(dir, {"frame", "decode", "7E Ж"});
     EXPECT_EQ(cyrillic.exitCode, 2);
     EXPECT_NE(cyrillic.err.find("\"7E Ж\""), std::string::npos) << cyrillic.err;
