@@ -140,7 +140,7 @@ TEST_F(ClientModeTest, PollingKeepsOneStepPendingSoTheReplyIsTracedWhenTheWaitEn
 // Sends pressed faster than the 300 ms each packet holds the worker: every one leaves, and
 // --wait starts once the last has.
 TEST_F(ClientModeTest, WaitCountsFromTheLastPacketLeavingNotTheLastPress) {
-    Lines arguments = {"--interval", "50", "--wait", "500"};
+    Lines arguments = {"--interval", "50", "--wait", "800"};
     for (int i = 1; i <= 11; ++i) {
         arguments.insert(arguments.end(), {"--send", "0" + std::string(1, "0123456789A"[i - 1])});
     }
