@@ -6,6 +6,7 @@
 #include "link/engine_config.h"
 #include "platform/udp_socket.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace tarvu {
@@ -25,6 +26,10 @@ public:
     virtual int SubmitUserPacket(const uint8_t* bytes, uint16_t count) = 0;
     // Posts one send step on the open channel, whose cycle builder refills an empty queue.
     virtual void PostSendStep(uint8_t /*channelNumber*/) {}
+    // Send steps posted on the open channel that the worker has not taken yet.
+    virtual uint32_t PendingSendSteps(uint8_t /*channelNumber*/) const { return 0; }
+    // User packets still waiting in the open channel's send queue.
+    virtual size_t QueuedUserPackets(uint8_t /*channelNumber*/) const { return 0; }
     // Opens a key exchange on the open channel: every packet then carries its public key.
     virtual void BeginKeyExchange(uint8_t /*channelNumber*/) {}
 };

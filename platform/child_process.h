@@ -30,6 +30,8 @@ public:
     // SIGINT and SIGTERM, as Ctrl+C and a service manager send them.
     void Interrupt();
     void Terminate();
+    // SIGHUP, as a closed terminal sends it.
+    void Hangup();
 
 private:
     int pid_ = -1;

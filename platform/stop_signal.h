@@ -1,5 +1,5 @@
 #pragma once
-// SIGINT and SIGTERM as a stop request for the command-line programs.
+// SIGINT, SIGTERM and SIGHUP as a stop request for the command-line programs.
 
 #include <functional>
 
@@ -8,7 +8,7 @@ namespace tarvu {
 // Installs handlers that record the request instead of ending the process.
 void InstallStopSignals();
 
-// True once SIGINT or SIGTERM has arrived (or RequestStop was called).
+// True once SIGINT, SIGTERM or SIGHUP has arrived (or RequestStop was called).
 bool StopRequested();
 
 // Records a stop request as a signal would; tests and callers that end a wait early use it.

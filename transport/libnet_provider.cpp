@@ -121,6 +121,7 @@ void cnsLibnetProvider::PostTimerSend() {
     }
     running_ = 1;
     receiving_ = 1;
+    pendingSteps_.fetch_add(1);
     driver_->PostKind(nsT_TIMER_SEND);
 }
 

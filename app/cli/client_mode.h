@@ -21,7 +21,7 @@ struct ClientOptions {
     std::optional<bool> frame;
     std::vector<std::string> sends;
     int intervalMs = 300;
-    std::optional<int> waitMs;  // none: until SIGINT or SIGTERM
+    std::optional<int> waitMs;  // none: until SIGINT, SIGTERM or SIGHUP
     std::optional<int> count;
     bool debug = false;
     // Cipher test: 64 hex digits of the channel's GOST key; empty: packets leave plain.

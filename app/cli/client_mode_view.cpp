@@ -4,8 +4,8 @@
 
 namespace tarvu::cli {
 
-ClientModeView::ClientModeView(PinnedFields pinned, std::FILE* trace)
-    : pinned_(std::move(pinned)), trace_(trace) {
+ClientModeView::ClientModeView(PinnedFields pinned, TraceSink trace)
+    : pinned_(std::move(pinned)), trace_(std::move(trace)) {
     controls_.SetIpAddress(pinned_.ipAddress.value_or(std::array<uint8_t, 4>{}));
     controls_.SetSendPortText(pinned_.sendPort.value_or(std::string()));
     controls_.SetReadPortText(pinned_.readPort.value_or(std::string()));
@@ -53,9 +53,7 @@ void ClientModeView::SetSubstitutionChecked(bool checked) {
 }
 
 void ClientModeView::AppendTraceLine(const std::string& line) {
-    std::lock_guard<std::mutex> lock(traceMutex_);
-    std::fwrite(line.data(), 1, line.size(), trace_);
-    std::fflush(trace_);
+    trace_(line);
 }
 
 }  // namespace tarvu::cli

@@ -2,8 +2,11 @@
 
 #include "app/cli/client_mode.h"
 #include "app/cli/commands.h"
+#include "app/cli/terminal_text.h"
 #include "tarvu_build_info.h"
 
+#include <iostream>
+#include <sstream>
 #include <string_view>
 
 int main(int argc, char** argv) {
@@ -22,8 +25,13 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        // Help and version exit 0; every parse error is a usage error, exit 2.
-        return app.exit(e) == 0 ? 0 : 2;
+        // Help and version exit 0; every parse error is a usage error, exit 2. Errors quote
+        // the arguments, so their control bytes are escaped before they reach the terminal.
+        std::ostringstream errors;
+        const int code = app.exit(e, std::cout, errors);
+        std::cerr << tarvu::cli::EscapeControls(errors.str(), /*keepLineEnds=*/true);
+        std::cerr.flush();
+        return code == 0 ? 0 : 2;
     }
     if (app.get_subcommands().empty()) {
         // No subcommand: the client itself. Its message boxes carry the program's name.
