@@ -54,10 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string output;
     const tarvu::DebugSink previous =
         tarvu::SetDebugSink([&output](std::string_view text) { output += text; });
-    tarvu::InstallMessageCallbacks(&callbacks);
-    tarvu::MessageRecord copy = message;
-    FUZZ_CHECK(tarvu::DescribeMessage(&copy) == 1);
-    tarvu::InstallMessageCallbacks(nullptr);
+    FUZZ_CHECK(callbacks.DescribeMessage(message) == 1);
     tarvu::SetDebugSink(previous);
 
     const uint8_t device = message.DeviceAddress();
@@ -78,7 +75,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(writes.empty());
     }
     FUZZ_CHECK(callbacks.PendingCount() == (rest > 0 && !headMatches ? 1u : 0u));
-    // The record itself is left as it was.
-    FUZZ_CHECK(copy.bytes == message.bytes);
     return 0;
 }
