@@ -86,6 +86,8 @@ public:
     const ChannelRequest& Request() const { return request_; }
     bool ChannelOpen() const;
     TraceBuffer& Trace() { return traceBuffer_; }
+    // The session record's receivers of every traced block; add them before Initialise.
+    void AddRecordSink(RecordSink* sink) { traceLog_.AddRecordSink(sink); }
     MessageCallbacks& Messages() { return messages_; }
     // Datagrams received on the channel since start-up (blocks traced as received).
     uint64_t ReceivedDatagrams() const { return received_.load(); }

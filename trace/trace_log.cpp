@@ -3,6 +3,7 @@
 #include "platform/debug_output.h"
 
 #include <atomic>
+#include <chrono>
 #include <utility>
 
 namespace tarvu {
@@ -17,6 +18,7 @@ TraceLog::TraceLog(TraceBuffer* buffer, LineListener listener, Clock clock)
 }
 
 int TraceLog::TraceData(const TraceBlock& block) {
+    const auto when = std::chrono::system_clock::now();
     const LocalTime time = block.stage == 0 && clock_ ? clock_() : LocalTime{};
     const std::string line = FormatTraceLine(block, time);
     OutputDebugString(line);
@@ -26,7 +28,16 @@ int TraceLog::TraceData(const TraceBlock& block) {
     if (listener_) {
         listener_(line);
     }
+    for (RecordSink* sink : sinks_) {
+        sink->Record(block, line, when);
+    }
     return 1;
+}
+
+void TraceLog::AddRecordSink(RecordSink* sink) {
+    if (sink != nullptr) {
+        sinks_.push_back(sink);
+    }
 }
 
 void InstallTraceLog(TraceLog* log) {

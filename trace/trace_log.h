@@ -5,11 +5,13 @@
 
 #include "link/engine_config.h"
 #include "platform/local_time.h"
+#include "trace/record_sink.h"
 #include "trace/trace_buffer.h"
 #include "trace/trace_line.h"
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace tarvu {
 
@@ -25,10 +27,15 @@ public:
     // Always 1 (the engine ignores the result).
     int TraceData(const TraceBlock& block);
 
+    // Adds a receiver of every block and line. Not thread-safe: add sinks before the engine
+    // can trace; they must outlive this object or its last call.
+    void AddRecordSink(RecordSink* sink);
+
 private:
     TraceBuffer* buffer_;
     LineListener listener_;
     Clock clock_;
+    std::vector<RecordSink*> sinks_;
 };
 
 // The engine's callbacks reach the installed log; null uninstalls. Uninstall only once the
