@@ -1,0 +1,58 @@
+#pragma once
+// The dialog's whole session, kept so it can be saved as a log file or a capture file: every
+// traced block since the start or the last "Clear trace", not only the lines the field shows.
+//
+// Bounded by count and bytes: beyond either bound the oldest blocks go first, and a saved log
+// says how many lines were dropped. Appending costs the worker one short lock.
+
+#include "record/session_event.h"
+#include "record/session_header.h"
+#include "trace/record_sink.h"
+
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace tarvu {
+
+class SessionStore : public RecordSink {
+public:
+    static constexpr size_t kDefaultMaxEvents = 200000;
+    static constexpr size_t kDefaultMaxBytes = 48u << 20;
+
+    explicit SessionStore(size_t maxEvents = kDefaultMaxEvents, size_t maxBytes = kDefaultMaxBytes);
+
+    void Record(const TraceBlock& block, const std::string& line,
+                std::chrono::system_clock::time_point when) override;
+
+    // Forgets everything kept (the "Clear trace" button), dropped count included.
+    void Clear();
+
+    struct Contents {
+        std::vector<SessionEvent> events;
+        uint64_t dropped = 0;  // oldest blocks pushed out by the bounds
+    };
+    Contents Snapshot() const;
+    size_t Size() const;
+    size_t Bytes() const;
+
+    // Writes (replacing) a log file: the header line, a "# N lines dropped" note when the
+    // bounds dropped some, then every kept line. False with `error` set.
+    bool SaveLog(const std::string& path, const SessionSettings& settings,
+                 std::string& error) const;
+    // Writes (replacing) a capture file of every kept UDP datagram as it was on the wire.
+    bool SaveCapture(const std::string& path, uint32_t localAddress, uint16_t localPort,
+                     std::string& error) const;
+
+private:
+    const size_t maxEvents_;
+    const size_t maxBytes_;
+    mutable std::mutex mutex_;
+    std::deque<SessionEvent> events_;
+    size_t bytes_ = 0;
+    uint64_t dropped_ = 0;
+};
+
+}  // namespace tarvu
