@@ -75,6 +75,7 @@ int main(int argc, char** argv) {
         tarvu::ClientApp client(settings, QApplication::applicationName().toStdString());
         tarvu::InstallQtMessageBoxHandler(&client.Dialog());
         QObject::connect(&client.Dialog(), &QDialog::finished, &app, &QCoreApplication::quit);
+        client.OpenRecordFiles(options.logFile.toStdString(), options.pcapFile.toStdString());
         client.Start();
         status = QApplication::exec();
     }
