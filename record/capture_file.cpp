@@ -116,7 +116,7 @@ bool CaptureFile::IsOpen() const {
 }
 
 bool CaptureFile::Write(int64_t microseconds, const UdpEndpoints& endpoints,
-                        std::span<const uint8_t> payload, std::string& error) {
+                        std::span<const uint8_t> payload, std::string& error, bool flush) {
     if (handles_ == nullptr) {
         error = path_ + ": not open";
         return false;
@@ -128,6 +128,14 @@ bool CaptureFile::Write(int64_t microseconds, const UdpEndpoints& endpoints,
     header.caplen = static_cast<bpf_u_int32>(packet.size());
     header.len = header.caplen;
     pcap_dump(reinterpret_cast<u_char*>(handles_->dumper), &header, packet.data());
+    return !flush || Flush(error);
+}
+
+bool CaptureFile::Flush(std::string& error) {
+    if (handles_ == nullptr) {
+        error = path_ + ": not open";
+        return false;
+    }
     errno = 0;
     if (pcap_dump_flush(handles_->dumper) != 0) {
         error = path_ + ": " + std::strerror(errno != 0 ? errno : ENOSPC);

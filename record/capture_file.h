@@ -33,9 +33,12 @@ public:
     bool Open(const std::string& path, std::string& error);
     bool IsOpen() const;
 
-    // Writes one datagram as an IPv4+UDP packet and flushes it to the operating system.
+    // Writes one datagram as an IPv4+UDP packet and, unless `flush` is false, flushes it to
+    // the operating system.
     bool Write(int64_t microseconds, const UdpEndpoints& endpoints,
-               std::span<const uint8_t> payload, std::string& error);
+               std::span<const uint8_t> payload, std::string& error, bool flush = true);
+    // Hands what libpcap buffered to the operating system. False with `error` set (full disk).
+    bool Flush(std::string& error);
 
     void Close();
 

@@ -9,6 +9,10 @@ namespace {
 
 // A sent packet waits this long for its coded frame before it goes to the capture as it is.
 constexpr auto kHeldSendTimeout = std::chrono::milliseconds(50);
+// Under a flood the writer is not woken per block (each wake-up takes a core from the worker)
+// but takes what came every this often; a batch this large or larger counts as a flood.
+constexpr auto kFloodTick = std::chrono::milliseconds(5);
+constexpr size_t kFloodBatch = 4;
 
 int64_t Microseconds(std::chrono::system_clock::time_point when) {
     return std::chrono::duration_cast<std::chrono::microseconds>(when.time_since_epoch()).count();
@@ -79,6 +83,7 @@ void SessionRecorder::Record(const TraceBlock& block, const std::string& line,
         event.bytes.assign(block.data, block.data + block.length);
     }
     event.line = line;
+    bool wake = false;
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         if (stopped_) {
@@ -90,8 +95,13 @@ void SessionRecorder::Record(const TraceBlock& block, const std::string& line,
         }
         queuedBytes_ += event.Footprint();
         queue_.push_back(std::move(event));
+        // A busy writer takes this block with its next batch; waking it costs a system call.
+        wake = writerWaiting_;
+        writerWaiting_ = false;
     }
-    wake_.notify_one();
+    if (wake) {
+        wake_.notify_one();
+    }
 }
 
 uint64_t SessionRecorder::Dropped() const {
@@ -106,36 +116,52 @@ void SessionRecorder::WriterLoop() {
     }
     WireDatagrams wire([this](const SessionEvent& datagram) { WriteDatagram(datagram); });
     std::deque<SessionEvent> batch;
+    bool flood = false;
+    auto lastBlock = std::chrono::steady_clock::now();
     for (;;) {
         uint64_t dropped = 0;
         bool ending = false;
         {
             std::unique_lock<std::mutex> lock(mutex_);
             const auto ready = [this] { return stopping_ || !queue_.empty(); };
-            if (wire.Holding()) {
-                wake_.wait_for(lock, kHeldSendTimeout, ready);
-            } else {
-                wake_.wait(lock, ready);
+            if (flood) {
+                // Not notifiable: only Stop wakes it before the tick.
+                wake_.wait_for(lock, kFloodTick, [this] { return stopping_; });
+            } else if (!ready()) {
+                writerWaiting_ = true;
+                if (wire.Holding()) {
+                    wake_.wait_for(lock, kHeldSendTimeout, ready);
+                } else {
+                    wake_.wait(lock, ready);
+                }
+                writerWaiting_ = false;
             }
             batch.swap(queue_);
             queuedBytes_ = 0;
+            flood = batch.size() >= kFloodBatch;
             dropped = dropped_ - droppedReported_;
             droppedReported_ = dropped_;
             ending = stopping_ && batch.empty();
         }
         if (batch.empty() && !ending) {
-            wire.Flush();  // no coded frame followed the held packet
+            if (std::chrono::steady_clock::now() - lastBlock >= kHeldSendTimeout) {
+                wire.Flush();  // no coded frame followed the held packet
+                FlushCapture();
+            }
             continue;
         }
+        lastBlock = std::chrono::steady_clock::now();
         WriteBatch(batch, dropped);
-        for (SessionEvent& event : batch) {
-            if (capture_.IsOpen()) {
+        if (capture_.IsOpen()) {
+            for (SessionEvent& event : batch) {
                 wire.Feed(std::move(event));
             }
+            FlushCapture();
         }
         batch.clear();
         if (ending) {
             wire.Flush();
+            FlushCapture();
             return;
         }
     }
@@ -177,7 +203,14 @@ void SessionRecorder::WriteDatagram(const SessionEvent& event) {
         endpoints = {localAddress_, localPort_, event.address, event.port};
     }
     std::string error;
-    if (!capture_.Write(event.microseconds, endpoints, event.bytes, error)) {
+    if (!capture_.Write(event.microseconds, endpoints, event.bytes, error, false)) {
+        Fail(error, false);
+    }
+}
+
+void SessionRecorder::FlushCapture() {
+    std::string error;
+    if (capture_.IsOpen() && !capture_.Flush(error)) {
         Fail(error, false);
     }
 }

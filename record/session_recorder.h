@@ -56,6 +56,7 @@ private:
     void WriterLoop();
     void WriteBatch(std::deque<SessionEvent>& batch, uint64_t dropped);
     void WriteDatagram(const SessionEvent& event);
+    void FlushCapture();
     void Fail(const std::string& message, bool log);
 
     ErrorHandler onError_;
@@ -74,6 +75,7 @@ private:
     size_t queuedBytes_ = 0;
     uint64_t dropped_ = 0;
     uint64_t droppedReported_ = 0;
+    bool writerWaiting_ = false;  // the writer sleeps on wake_; only then is it notified
     bool started_ = false;
     bool stopping_ = false;
     bool stopped_ = false;
