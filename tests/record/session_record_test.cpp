@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <pcap/pcap.h>
+#include <sys/mount.h>
 #include <thread>
 
 namespace tarvu {
@@ -129,6 +131,40 @@ TEST(SessionRecorderTest, FailingLogIsReportedOnceAndTheCaptureGoesOn) {
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_NE(errors[0].find("/dev/full: No space left on device"), std::string::npos);
     EXPECT_EQ(ReadCapture(capPath).size(), 5u);
+}
+
+// A disk that fills while the session runs: each file reports once and closes, the other
+// file and the session go on, and what was written before stays readable.
+TEST(SessionRecorderTest, DiskFillingUpMidSession) {
+    TempDirectory dir;
+    const std::filesystem::path small = dir / "small";
+    std::filesystem::create_directory(small);
+    if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0) {
+        GTEST_SKIP() << "cannot mount a tmpfs here";
+    }
+    const std::string capPath = (dir / "s.pcap").string();
+    std::vector<std::string> errors;
+    {
+        SessionRecorder recorder([&errors](const std::string& m) { errors.push_back(m); });
+        std::string error;
+        ASSERT_TRUE(recorder.OpenLog((small / "s.log").string(), error)) << error;
+        ASSERT_TRUE(recorder.OpenCapture(capPath, error)) << error;
+        recorder.Start(UdpSettings(), 0, 10001);
+        const std::string line(99, 'x');
+        for (int i = 0; i < 2000; ++i) {
+            Feed(recorder, Make(0, 0, {0x01, 0x02}, line + "\n"));
+            if (i % 100 == 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        }
+        recorder.Stop();
+    }
+    const std::string log = ReadBytes(small / "s.log");
+    ::umount(small.c_str());
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find("No space left on device"), std::string::npos) << errors[0];
+    EXPECT_GT(log.size(), 32u * 1024u);
+    EXPECT_EQ(ReadCapture(capPath).size(), 2000u);
 }
 
 TEST(SessionRecorderTest, TwoWritersAppendWholeLines) {
