@@ -8,6 +8,7 @@ packages=(
     libcli11-dev qt6-base-dev qt6-svg-dev libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libgcrypt20-dev libssl-dev
+    libpcap-dev tshark
     fonts-liberation fonts-dejavu-core
 )
 
@@ -25,6 +26,9 @@ if [ ${#missing[@]} -gt 0 ]; then
         sudo_cmd=(sudo)
     fi
     export DEBIAN_FRONTEND=noninteractive
+    # tshark asks whether non-root users may capture; the answer does not matter here.
+    echo "wireshark-common wireshark-common/install-setuid boolean false" |
+        "${sudo_cmd[@]}" debconf-set-selections
     "${sudo_cmd[@]}" apt-get update -qq
     "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi

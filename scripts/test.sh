@@ -27,10 +27,10 @@ configure build-asan -DTARVU_SANITIZE=address,undefined -DTARVU_BENCH=OFF
 cmake --build build-asan -j "$jobs"
 ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
-echo "== thread sanitizer (transport and platform)"
+echo "== thread sanitizer (transport, platform and session record)"
 configure build-tsan -DTARVU_SANITIZE=thread -DTARVU_BENCH=OFF -DTARVU_GUI=OFF
 tsan_targets=()
-for t in tarvu_platform_tests tarvu_transport_tests; do
+for t in tarvu_platform_tests tarvu_transport_tests tarvu_record_tests; do
     if cmake --build build-tsan --target help | grep -q "^$t:"; then
         tsan_targets+=("$t")
     fi
