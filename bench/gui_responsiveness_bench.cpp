@@ -13,7 +13,8 @@
 //
 // --frames sends 7E ... 7F frames with the substitution switch ticked (two trace lines per
 // datagram); --check makes the exit status 1 when a goal is missed (stall over 100 ms,
-// start-up over 500 ms, memory growing by more than 4 MiB after the first second).
+// start-up over 500 ms, memory growing by more than 4 MiB after the first second, or after the
+// session store is full when it fills during the flood).
 
 #include "app/gui/client_app.h"
 #include "app/gui/trace_view.h"
@@ -188,7 +189,13 @@ void RunFor(int ms) {
 struct Phase {
     std::vector<double> gaps;
     std::vector<uint64_t> residentBytes;  // one sample a second, the first at the start
+    // The first sample after the dialog's session store reached its bound (it grows until
+    // then by design); 1 when it never did.
+    size_t boundSample = 1;
 };
+
+// The dialog's whole-session store, whose bound the memory goal waits for.
+const tarvu::SessionStore* gStore = nullptr;
 
 // Records tick gaps and memory while `during` runs on its own thread, until it returns.
 template <typename Work>
@@ -197,8 +204,13 @@ Phase Measure(Work during) {
     TickRecorder ticks;
     QTimer sampler;
     sampler.setInterval(1000);
-    QObject::connect(&sampler, &QTimer::timeout,
-                     [&phase] { phase.residentBytes.push_back(tarvu::ResidentSetBytes()); });
+    QObject::connect(&sampler, &QTimer::timeout, [&phase] {
+        phase.residentBytes.push_back(tarvu::ResidentSetBytes());
+        if (phase.boundSample == 1 && gStore != nullptr &&
+            gStore->Size() >= tarvu::SessionStore::kDefaultMaxEvents) {
+            phase.boundSample = phase.residentBytes.size() - 1;
+        }
+    });
     phase.residentBytes.push_back(tarvu::ResidentSetBytes());
     ticks.Start();
     sampler.start();
@@ -297,6 +309,7 @@ int main(int argc, char** argv) {
     const uint64_t linesBefore = trace.LinesTaken();
     const uint64_t updatesBefore = trace.UpdateCount();
     const uint64_t receivedBefore = client.Logic().ReceivedDatagrams();
+    gStore = &client.Session();
     uint64_t sent = 0;
     const Phase flood = Measure([&] { sent = SendFlood(readPort, options); });
     // Lets the last lines drain into the field before counting them.
@@ -315,15 +328,16 @@ int main(int argc, char** argv) {
                 static_cast<unsigned long long>(trace.UpdateCount() - updatesBefore));
 
     const double maxGap = flood.gaps.empty() ? 0.0 : flood.gaps.back();
-    const double growth = flood.residentBytes.size() >= 2
-                              ? MiB(flood.residentBytes.back()) - MiB(flood.residentBytes[1])
+    const size_t from = std::max<size_t>(1, flood.boundSample);
+    const double growth = flood.residentBytes.size() > from
+                              ? MiB(flood.residentBytes.back()) - MiB(flood.residentBytes[from])
                               : 0.0;
     const uint64_t linesPerDatagram = options.frames ? 2 : 1;
     met = met && maxGap <= kStallGoalMs && growth <= kMemoryGrowthGoalMiB &&
           lines == received * linesPerDatagram;
     std::printf(
-        "goals: stall <= %d ms, start-up <= %d ms, growth after 1 s <= %.0f MiB "
-        "(%.1f MiB), every received datagram traced: %s\n",
-        kStallGoalMs, kStartupGoalMs, kMemoryGrowthGoalMiB, growth, met ? "met" : "MISSED");
+        "goals: stall <= %d ms, start-up <= %d ms, growth after %zu s (1 s, or the session "
+        "store full) <= %.0f MiB (%.1f MiB), every received datagram traced: %s\n",
+        kStallGoalMs, kStartupGoalMs, from, kMemoryGrowthGoalMiB, growth, met ? "met" : "MISSED");
     return options.check && !met ? 1 : 0;
 }

@@ -19,8 +19,9 @@ namespace tarvu {
 
 class SessionStore : public RecordSink {
 public:
-    static constexpr size_t kDefaultMaxEvents = 200000;
-    static constexpr size_t kDefaultMaxBytes = 48u << 20;
+    // About a day of a converter polled every second; reached in 10 s by a 10,000/s flood.
+    static constexpr size_t kDefaultMaxEvents = 100000;
+    static constexpr size_t kDefaultMaxBytes = 24u << 20;
 
     explicit SessionStore(size_t maxEvents = kDefaultMaxEvents, size_t maxBytes = kDefaultMaxBytes);
 
