@@ -14,6 +14,7 @@ struct SessionEvent {
     int stage = 0;             // 0 = block as sent or received, otherwise a frame coded or decoded
     uint32_t address = 0;      // peer IPv4, network byte order
     uint16_t port = 0;         // peer port
+    uint16_t localPort = 0;    // this side's port when known at trace time, else 0
     std::vector<uint8_t> bytes;
     std::string line;  // ends in "\n"
 

@@ -79,6 +79,9 @@ void SessionRecorder::Record(const TraceBlock& block, const std::string& line,
     event.stage = block.stage;
     event.address = block.address;
     event.port = block.port;
+    if (capture && portSource_) {
+        event.localPort = portSource_();
+    }
     if (capture && block.data != nullptr) {
         event.bytes.assign(block.data, block.data + block.length);
     }
@@ -196,11 +199,12 @@ void SessionRecorder::WriteDatagram(const SessionEvent& event) {
     if (!capture_.IsOpen()) {
         return;
     }
+    const uint16_t local = portSource_ ? event.localPort : localPort_;
     UdpEndpoints endpoints;
     if (event.direction == 0) {
-        endpoints = {event.address, event.port, localAddress_, localPort_};
+        endpoints = {event.address, event.port, localAddress_, local};
     } else {
-        endpoints = {localAddress_, localPort_, event.address, event.port};
+        endpoints = {localAddress_, local, event.address, event.port};
     }
     std::string error;
     if (!capture_.Write(event.microseconds, endpoints, event.bytes, error, false)) {

@@ -39,6 +39,11 @@ public:
     bool OpenLog(const std::string& path, std::string& error);
     bool OpenCapture(const std::string& path, std::string& error);
 
+    // Where this side's port comes from while the session runs (the dialog's read port may
+    // change); without it the port given to Start stands. Set before Start; called on the
+    // tracing thread, so it must be quick and thread-safe.
+    void SetLocalPortSource(std::function<uint16_t()> source) { portSource_ = std::move(source); }
+
     // Writes the log's header line and starts writing what was queued and what comes.
     // `localAddress` (network byte order) and `localPort` stand for this side in the capture.
     void Start(const SessionSettings& settings, uint32_t localAddress, uint16_t localPort);
@@ -68,6 +73,7 @@ private:
     std::string header_;
     uint32_t localAddress_ = 0;
     uint16_t localPort_ = 0;
+    std::function<uint16_t()> portSource_;
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;

@@ -24,6 +24,9 @@ void SessionStore::Record(const TraceBlock& block, const std::string& line,
     event.stage = block.stage;
     event.address = block.address;
     event.port = block.port;
+    if (portSource_) {
+        event.localPort = portSource_();
+    }
     if (block.data != nullptr) {
         event.bytes.assign(block.data, block.data + block.length);
     }
@@ -113,9 +116,10 @@ bool SessionStore::SaveCapture(const std::string& path, uint32_t localAddress, u
         if (!ok) {
             return;
         }
+        const uint16_t local = portSource_ ? event.localPort : localPort;
         const UdpEndpoints endpoints =
-            event.direction == 0 ? UdpEndpoints{event.address, event.port, localAddress, localPort}
-                                 : UdpEndpoints{localAddress, localPort, event.address, event.port};
+            event.direction == 0 ? UdpEndpoints{event.address, event.port, localAddress, local}
+                                 : UdpEndpoints{localAddress, local, event.address, event.port};
         ok = capture.Write(event.microseconds, endpoints, event.bytes, error);
     });
     for (const SessionEvent& event : contents.events) {

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -24,6 +25,10 @@ public:
     static constexpr size_t kDefaultMaxBytes = 24u << 20;
 
     explicit SessionStore(size_t maxEvents = kDefaultMaxEvents, size_t maxBytes = kDefaultMaxBytes);
+
+    // This side's port at trace time (the dialog's read port); set before the engine traces.
+    // Called on the tracing thread, so it must be quick and thread-safe.
+    void SetLocalPortSource(std::function<uint16_t()> source) { portSource_ = std::move(source); }
 
     void Record(const TraceBlock& block, const std::string& line,
                 std::chrono::system_clock::time_point when) override;
@@ -43,13 +48,15 @@ public:
     // bounds dropped some, then every kept line. False with `error` set.
     bool SaveLog(const std::string& path, const SessionSettings& settings,
                  std::string& error) const;
-    // Writes (replacing) a capture file of every kept UDP datagram as it was on the wire.
+    // Writes (replacing) a capture file of every kept UDP datagram as it was on the wire;
+    // `localPort` stands for this side where no port source was set.
     bool SaveCapture(const std::string& path, uint32_t localAddress, uint16_t localPort,
                      std::string& error) const;
 
 private:
     const size_t maxEvents_;
     const size_t maxBytes_;
+    std::function<uint16_t()> portSource_;
     mutable std::mutex mutex_;
     std::deque<SessionEvent> events_;
     size_t bytes_ = 0;

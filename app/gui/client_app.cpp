@@ -17,6 +17,8 @@ ClientApp::ClientApp(Settings& settings, std::string title, ChannelService& chan
     : title_(title),
       dialog_(controls_),
       logic_(dialog_, settings, std::move(title), channels, std::move(addresses)) {
+    // The read port may change while the session runs; each block keeps the one it had.
+    store_.SetLocalPortSource([this] { return CurrentReadPort(*logic_.GetMainWindow()); });
     logic_.AddRecordSink(&store_);
     if (auto* clear = dialog_.findChild<QAbstractButton*>(control::Name(control::kClearTrace))) {
         recordMenu_ = new SessionRecordMenu(dialog_.Trace(), *clear, store_,
@@ -56,6 +58,7 @@ void ClientApp::OpenRecordFiles(const std::string& logFile, const std::string& p
     if (!pcapFile.empty() && !recorder_->OpenCapture(pcapFile, error)) {
         ShowMessageBox(title_, error + "\nThe session runs without a capture file.");
     }
+    recorder_->SetLocalPortSource([this] { return CurrentReadPort(*logic_.GetMainWindow()); });
     logic_.AddRecordSink(recorder_.get());
 }
 

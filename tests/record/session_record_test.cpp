@@ -252,5 +252,23 @@ TEST(SessionStoreTest, SavedCaptureHoldsTheWireDatagrams) {
     EXPECT_FALSE(store.SaveCapture("/dev/full", 0, 10001, error));
 }
 
+// The read port changed mid-session: each datagram keeps the port it was traced with.
+TEST(SessionStoreTest, EachDatagramKeepsTheReadPortOfItsTime) {
+    TempDirectory dir;
+    SessionStore store;
+    uint16_t readPort = 10001;
+    store.SetLocalPortSource([&readPort] { return readPort; });
+    Feed(store, Make(0, 0, {0x01}, "r\n"));
+    readPort = 10005;
+    Feed(store, Make(1, 0, {0x02}, "s\n"));
+    const std::string path = (dir / "ports.pcap").string();
+    std::string error;
+    ASSERT_TRUE(store.SaveCapture(path, 0, 9, error)) << error;
+    const auto packets = ReadCapture(path);
+    ASSERT_EQ(packets.size(), 2u);
+    EXPECT_EQ(packets[0].destinationPort, 10001);
+    EXPECT_EQ(packets[1].sourcePort, 10005);
+}
+
 }  // namespace
 }  // namespace tarvu
