@@ -28,13 +28,20 @@ expect_eq() {  # what, expected, actual
     fi
 }
 
-# Ports of our own, away from other suites running beside this one.
-base=$((20000 + ($$ % 2000) * 10))
+# Ports of our own below the kernel's ephemeral range, apart from other suites beside this one.
+base=$((20000 + ($$ % 1200) * 10))
 peer=$base
 local_port=$((base + 1))
 "$cli" echo --listen "$peer" >"$work/echo.out" 2>&1 &
 echo_pid=$!
-sleep 0.3
+for _ in $(seq 50); do
+    grep -q "listening" "$work/echo.out" 2>/dev/null && break
+    sleep 0.1
+done
+if ! grep -q "listening" "$work/echo.out"; then
+    echo "FAIL: the echo peer did not start: $(cat "$work/echo.out")"
+    exit 1
+fi
 
 # One session per case; $1 names it, the rest are client options.
 session() {
