@@ -48,7 +48,7 @@ session() {
     local name=$1
     shift
     "$cli" --settings "$work/$name.ini" --to 127.0.0.1 --port "$peer" --listen "$local_port" \
-        --log "$work/$name.log" --pcap "$work/$name.pcap" --wait 700 "$@" >"$work/$name.out" \
+        --log "$work/$name.log" --pcap "$work/$name.pcap" --wait 1500 "$@" >"$work/$name.out" \
         2>"$work/$name.err"
     local rc=$?
     expect_eq "$name: exit code" 0 "$rc"
