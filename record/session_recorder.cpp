@@ -70,7 +70,8 @@ void SessionRecorder::Stop() {
 void SessionRecorder::Record(const TraceBlock& block, const std::string& line,
                              std::chrono::system_clock::time_point when) {
     const bool capture = captureOn_.load(std::memory_order_relaxed);
-    if (!capture && !logOn_.load(std::memory_order_relaxed)) {
+    const bool logging = logOn_.load(std::memory_order_relaxed);
+    if (!capture && !logging) {
         return;
     }
     SessionEvent event;
@@ -85,7 +86,9 @@ void SessionRecorder::Record(const TraceBlock& block, const std::string& line,
     if (capture && block.data != nullptr) {
         event.bytes.assign(block.data, block.data + block.length);
     }
-    event.line = line;
+    if (logging) {
+        event.line = line;
+    }
     bool wake = false;
     {
         const std::lock_guard<std::mutex> lock(mutex_);
