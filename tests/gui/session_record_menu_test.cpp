@@ -14,6 +14,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
@@ -57,7 +58,8 @@ private:
         return client_->Dialog().findChild<T*>(tarvu::control::Name(id),
                                                Qt::FindDirectChildrenOnly);
     }
-    void Start(uint16_t readPort, uint16_t sendPort, bool frame, const std::string& logFile = {}) {
+    void Start(uint16_t readPort, uint16_t sendPort, bool frame, const std::string& logFile = {},
+               const std::string& pcapFile = {}) {
         QVERIFY(
             settings_->Write(tarvu::kSectionUdp, tarvu::kKeyReadPort, std::to_string(readPort)));
         QVERIFY(
@@ -66,7 +68,7 @@ private:
         QVERIFY(
             settings_->Write(tarvu::kSectionUdp, tarvu::kKeySubstitution, frame ? "да" : "нет"));
         client_ = std::make_unique<tarvu::ClientApp>(*settings_, "tarvu");
-        client_->OpenRecordFiles(logFile, {});
+        client_->OpenRecordFiles(logFile, pcapFile);
         client_->Start();
     }
     // Chooses the menu entry `text` with `path` as the file the user picks.
@@ -82,6 +84,9 @@ private:
         }
         QVERIFY2(chosen != nullptr, qPrintable(text));
         chosen->trigger();
+    }
+    QStringList FieldLines() {
+        return client_->Dialog().Trace().toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
     QString Path(const char* name) { return directory_->filePath(QString::fromLatin1(name)); }
 
@@ -175,6 +180,23 @@ private slots:
         // A folder cannot be saved to: a message box, nothing else.
         Choose(tarvu::SessionRecordMenu::SaveCaptureText(), directory_->path());
         QCOMPARE(messages_.size(), size_t{1});
+    }
+
+    // tarvu --log --pcap: the files fill while the dialog runs, the log as the field shows it.
+    void logAndCaptureFromTheCommandLine() {
+        EchoPeer peer;
+        QVERIFY(peer.Bound());
+        const uint16_t readPort = FreeUdpPort();
+        Start(readPort, peer.Port(), false, Path("live.log").toStdString(),
+              Path("live.pcap").toStdString());
+        client_->Dialog().SetPacketText("11 01 00 30 00");
+        QTest::mouseClick(Control(tarvu::control::kSend), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(FileLines(Path("live.log")).size(), 3, kWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(FieldLines(), FileLines(Path("live.log")).mid(1), kWaitMs);
+        client_.reset();
+        QVERIFY(messages_.empty());
+        // File header, then two packets of 16 + 28 + 5 bytes.
+        QCOMPARE(QFileInfo(Path("live.pcap")).size(), qint64{24 + 2 * (16 + 28 + 5)});
     }
 
     void unopenableLogIsAMessageAndTheDialogRunsWithout() {
