@@ -98,6 +98,8 @@ public:
     const EngineConfig& Config() const { return config_; }
     const ChannelRequest& Request() const { return request_; }
     bool ChannelOpen() const;
+    // The session record's receivers of every traced block; add them before Initialise.
+    void AddRecordSink(RecordSink* sink) { traceLog_.AddRecordSink(sink); }
     MessageCallbacks& Messages() { return messages_; }
     // Decoded lines (SetDecode) and the session's figures, fed by the trace.
     SessionTracker& Session() { return session_; }

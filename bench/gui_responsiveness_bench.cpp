@@ -14,7 +14,8 @@
 // --frames sends 7E ... 7F frames with the substitution switch ticked (two trace lines per
 // datagram); --decode starts with "Расшифровка пакетов" on (a decoded line below every link
 // packet); --check makes the exit status 1 when a goal is missed (stall over 100 ms,
-// start-up over 500 ms, memory growing by more than 4 MiB after the first second).
+// start-up over 500 ms, memory growing by more than 4 MiB after the first second, or after the
+// session store is full when it fills during the flood).
 
 #include "app/gui/client_app.h"
 #include "app/gui/decode_controls.h"
@@ -193,7 +194,13 @@ void RunFor(int ms) {
 struct Phase {
     std::vector<double> gaps;
     std::vector<uint64_t> residentBytes;  // one sample a second, the first at the start
+    // The first sample after the dialog's session store reached its bound (it grows until
+    // then by design); 1 when it never did.
+    size_t boundSample = 1;
 };
+
+// The dialog's whole-session store, whose bound the memory goal waits for.
+const tarvu::SessionStore* gStore = nullptr;
 
 // Records tick gaps and memory while `during` runs on its own thread, until it returns.
 template <typename Work>
@@ -202,8 +209,13 @@ Phase Measure(Work during) {
     TickRecorder ticks;
     QTimer sampler;
     sampler.setInterval(1000);
-    QObject::connect(&sampler, &QTimer::timeout,
-                     [&phase] { phase.residentBytes.push_back(tarvu::ResidentSetBytes()); });
+    QObject::connect(&sampler, &QTimer::timeout, [&phase] {
+        phase.residentBytes.push_back(tarvu::ResidentSetBytes());
+        if (phase.boundSample == 1 && gStore != nullptr &&
+            gStore->Size() >= tarvu::SessionStore::kDefaultMaxEvents) {
+            phase.boundSample = phase.residentBytes.size() - 1;
+        }
+    });
     phase.residentBytes.push_back(tarvu::ResidentSetBytes());
     ticks.Start();
     sampler.start();
@@ -306,6 +318,7 @@ int main(int argc, char** argv) {
     const uint64_t updatesBefore = trace.UpdateCount();
     const uint64_t receivedBefore = client.Logic().ReceivedDatagrams();
     const uint64_t newSendersBefore = client.Logic().Session().Figures().newSenders;
+    gStore = &client.Store();
     uint64_t sent = 0;
     const Phase flood = Measure([&] { sent = SendFlood(readPort, options); });
     // Lets the last lines drain into the field before counting them.
@@ -325,8 +338,9 @@ int main(int argc, char** argv) {
                 static_cast<unsigned long long>(trace.UpdateCount() - updatesBefore));
 
     const double maxGap = flood.gaps.empty() ? 0.0 : flood.gaps.back();
-    const double growth = flood.residentBytes.size() >= 2
-                              ? MiB(flood.residentBytes.back()) - MiB(flood.residentBytes[1])
+    const size_t from = std::max<size_t>(1, flood.boundSample);
+    const double growth = flood.residentBytes.size() > from
+                              ? MiB(flood.residentBytes.back()) - MiB(flood.residentBytes[from])
                               : 0.0;
     // With decoding on, one decoded line per link packet and one line per new sender.
     const uint64_t linesPerDatagram = (options.frames ? 2 : 1) + (options.decode ? 1 : 0);
@@ -335,8 +349,8 @@ int main(int argc, char** argv) {
     met = met && maxGap <= kStallGoalMs && growth <= kMemoryGrowthGoalMiB &&
           lines == received * linesPerDatagram + senderLines;
     std::printf(
-        "goals: stall <= %d ms, start-up <= %d ms, growth after 1 s <= %.0f MiB "
-        "(%.1f MiB), every received datagram traced: %s\n",
-        kStallGoalMs, kStartupGoalMs, kMemoryGrowthGoalMiB, growth, met ? "met" : "MISSED");
+        "goals: stall <= %d ms, start-up <= %d ms, growth after %zu s (1 s, or the session "
+        "store full) <= %.0f MiB (%.1f MiB), every received datagram traced: %s\n",
+        kStallGoalMs, kStartupGoalMs, from, kMemoryGrowthGoalMiB, growth, met ? "met" : "MISSED");
     return options.check && !met ? 1 : 0;
 }

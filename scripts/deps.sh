@@ -9,6 +9,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libgcrypt20-dev libssl-dev
     clang libclang-rt-14-dev
+    libpcap-dev tshark
     fonts-liberation fonts-dejavu-core
     dpkg-dev fakeroot lintian desktop-file-utils appstream man-db groff-base bash-completion
 )
@@ -27,6 +28,9 @@ if [ ${#missing[@]} -gt 0 ]; then
         sudo_cmd=(sudo)
     fi
     export DEBIAN_FRONTEND=noninteractive
+    # tshark asks whether non-root users may capture; the answer does not matter here.
+    echo "wireshark-common wireshark-common/install-setuid boolean false" |
+        "${sudo_cmd[@]}" debconf-set-selections
     "${sudo_cmd[@]}" apt-get update -qq
     "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi

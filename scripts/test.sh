@@ -28,11 +28,11 @@ configure build-asan -DTARVU_SANITIZE=address,undefined -DTARVU_BENCH=OFF
 cmake --build build-asan -j "$jobs"
 ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
-echo "== thread sanitizer (transport, platform, and the application logic under load)"
+echo "== thread sanitizer (transport, platform, session record, and the application logic under load)"
 configure build-tsan -DTARVU_SANITIZE=thread -DTARVU_BENCH=OFF -DTARVU_GUI=OFF
 tsan_targets=()
 tsan_labels=()
-for t in tarvu_platform_tests tarvu_transport_tests tarvu_app_tests; do
+for t in tarvu_platform_tests tarvu_transport_tests tarvu_record_tests tarvu_app_tests; do
     if cmake --build build-tsan --target help | grep -q "^$t:"; then
         tsan_targets+=("$t")
         # Of the application's tests only the stress test, labelled on its own, runs here.

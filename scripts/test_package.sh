@@ -72,6 +72,7 @@ grep -qx 'Exec=tarvu' "$desktop" || fail "desktop entry does not start tarvu"
 [ -f /usr/share/icons/hicolor/scalable/apps/org.tarvu.Tarvu.svg ] || fail "no icon"
 appstreamcli validate --no-net /usr/share/metainfo/org.tarvu.Tarvu.metainfo.xml >/dev/null ||
     fail "installed metadata does not validate"
+compgen -G "/usr/lib/*/wireshark/plugins/tarvu.lua" >/dev/null || fail "no Wireshark dissector"
 
 # An ordinary user with a home of its own, then the superuser: settings go to the
 # configuration folder, never beside the programs.
@@ -105,14 +106,19 @@ check_user() {
     done
     local listen=$((20000 + RANDOM % 20000))
     local trace
+    local capture=$home/capture.pcap
     trace=$(run_as "$user" "$home" tarvu-cli --to 127.0.0.1 --port "${port:-9}" --listen "$listen" \
-        --send "11 01 00 30 00" --count 1 --wait 3000)
+        --send "11 01 00 30 00" --count 1 --wait 3000 --pcap "$capture")
     wait "$echo_pid" || fail "$user: echo peer"
     grep -q -- "<-- 11 01 00 30 00" <<<"$trace" || fail "$user: nothing sent: $trace"
     grep -q -- "--> 11 01 00 30 00" <<<"$trace" || fail "$user: no echo received: $trace"
     [ -f "$home/.config/tarvu/settings.ini" ] || fail "$user: no ~/.config/tarvu/settings.ini"
     iconv -f CP1251 -t UTF-8 "$home/.config/tarvu/settings.ini" | grep -q "ПОРТ IN=$listen" ||
         fail "$user: the read port was not saved"
+    # tshark finds the installed dissector by itself and decodes both datagrams.
+    [ "$(run_as "$user" "$home" tshark -r "$capture" -d "udp.port==$listen,tarvu" -T fields \
+        -e tarvu.device -e tarvu.type 2>/dev/null | sort -u)" = $'1\t0x30' ] ||
+        fail "$user: tshark does not decode the capture with the installed dissector"
 
     # The dialog on the offscreen platform: start-up writes its settings; then it is ended.
     local xdg=$scratch/xdg-$user

@@ -2,6 +2,7 @@
 
 #include "platform/debug_output.h"
 
+#include <chrono>
 #include <utility>
 
 namespace tarvu {
@@ -11,6 +12,7 @@ TraceLog::TraceLog(TraceBuffer* buffer, LineListener listener, Clock clock)
 }
 
 int TraceLog::TraceData(const TraceBlock& block) {
+    const auto when = std::chrono::system_clock::now();
     const LocalTime time = block.stage == 0 && clock_ ? clock_() : LocalTime{};
     std::string line = FormatTraceLine(block, time);
     if (annotator_) {
@@ -23,7 +25,16 @@ int TraceLog::TraceData(const TraceBlock& block) {
     if (listener_) {
         listener_(line);
     }
+    for (RecordSink* sink : sinks_) {
+        sink->Record(block, line, when);
+    }
     return 1;
+}
+
+void TraceLog::AddRecordSink(RecordSink* sink) {
+    if (sink != nullptr) {
+        sinks_.push_back(sink);
+    }
 }
 
 }  // namespace tarvu

@@ -5,12 +5,14 @@
 
 #include "link/engine_config.h"
 #include "platform/local_time.h"
+#include "trace/record_sink.h"
 #include "trace/trace_buffer.h"
 #include "trace/trace_line.h"
 
 #include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace tarvu {
 
@@ -30,12 +32,16 @@ public:
 
     // Set before the engine can trace.
     void SetAnnotator(Annotator annotator) { annotator_ = std::move(annotator); }
+    // Adds a receiver of every block and line. Not thread-safe: add sinks before the engine
+    // can trace; they must outlive this object or its last call.
+    void AddRecordSink(RecordSink* sink);
 
 private:
     TraceBuffer* buffer_;
     LineListener listener_;
     Clock clock_;
     Annotator annotator_;
+    std::vector<RecordSink*> sinks_;
 };
 
 }  // namespace tarvu

@@ -7,11 +7,13 @@
 #include "app/cli/trace_output.h"
 #include "app/dotted_address.h"
 #include "app/main_dialog_logic.h"
+#include "app/session_settings.h"
 #include "app/settings.h"
 #include "link/hex_text.h"
 #include "platform/debug_output.h"
 #include "platform/message_box.h"
 #include "platform/stop_signal.h"
+#include "record/session_recorder.h"
 #include "trace/session_figures.h"
 
 #include <array>
@@ -50,8 +52,13 @@ device (/dev/ttyUSB0, /dev/ttyS0, a pseudo-terminal) at N baud, 8N1, no flow con
 leave on the line (--to/--port only name the destination in the trace), received blocks are
 traced from 000.000.000.000:00000, --frame cuts them into frames as for UDP.
 
+Session record: --log FILE appends a header line and every trace line to FILE; --pcap FILE
+writes every UDP datagram as it was on the wire to a pcap capture (open it with
+"wireshark -X lua_script:tarvu.lua FILE" unless tarvu.lua is installed as a plugin). A file
+that fails later (full disk) is reported once on standard error and the session goes on.
+
 Exit codes: 0 done; 1 channel 1 could not be opened (read port taken? serial line missing or
-busy?); 2 usage error.
+busy?), or the --log or --pcap file could not be opened; 2 usage error.
 
 First session, without a converter (two terminals):
   tarvu-cli echo --listen 10002
@@ -159,6 +166,14 @@ void AddClientOptions(CLI::App& app, ClientOptions& options) {
                  "At the end, the session figures on standard error: datagrams and bytes each "
                  "way, frames decoded and bytes the frame decoder dropped, reply times (count, "
                  "min, median, max ms), senders seen");
+    app.add_option("--log", options.logFile,
+                   "Append the session to this file: a \"# \" header line (date, version, read "
+                   "port, destination, frame switch), then every trace line as printed, each "
+                   "written as it is traced");
+    app.add_option("--pcap", options.pcapFile,
+                   "Write every UDP datagram sent and received to this capture file (pcap, raw "
+                   "IPv4, replaced if it exists), for Wireshark or tshark with tarvu.lua; not "
+                   "for --serial");
     app.add_flag("--debug", options.debug,
                  "Debug output (worker lines, trace lines, message descriptions) on standard "
                  "error");
@@ -213,6 +228,22 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
         messages.push_back(message);
     }
 
+    // The session record's files are opened before anything can be sent or traced.
+    SessionRecorder recorder([](const std::string& message) {
+        std::fprintf(stderr, "tarvu-cli: %s\n", message.c_str());
+    });
+    std::string recordError;
+    if (!options.logFile.empty() && !recorder.OpenLog(options.logFile, recordError)) {
+        std::fprintf(stderr, "tarvu-cli: --log: %s\n", recordError.c_str());
+        return kClientChannelNotOpen;
+    }
+    if (!options.pcapFile.empty() && !options.serialDevice.empty()) {
+        std::fprintf(stderr, "tarvu-cli: --pcap: a serial session writes no capture file\n");
+    } else if (!options.pcapFile.empty() && !recorder.OpenCapture(options.pcapFile, recordError)) {
+        std::fprintf(stderr, "tarvu-cli: --pcap: %s\n", recordError.c_str());
+        return kClientChannelNotOpen;
+    }
+
     EnableDebugToStderr(options.debug);
     InstallStopSignals();
     // Message boxes quote what the user gave (a serial device path, for one).
@@ -236,8 +267,12 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
         logic.Messages().AddPending(message);
     }
     logic.Session().SetDecode(options.decode);
+    logic.AddRecordSink(&recorder);
     logic.Initialise();
     const uint8_t channelNumber = logic.Request().channelNumber;
+    // The socket is bound to every local address.
+    recorder.Start(CurrentSessionSettings(*logic.GetMainWindow(), options.serialDevice), 0,
+                   CurrentReadPort(*logic.GetMainWindow()));
     std::unique_ptr<SendStepPoller> poller;
     if (options.pollIntervalMs && logic.ChannelOpen()) {
         poller = std::make_unique<SendStepPoller>(
@@ -288,6 +323,7 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
     poller.reset();
     logic.OkSteps();
     logic.DestroySteps();
+    recorder.Stop();
     SetMessageBoxHandler(previousBoxes);
     // Every line is written, however long the reader takes, unless the session was asked to
     // stop: then standard output gets a quarter of a second more, and what it did not take is

@@ -24,6 +24,9 @@ struct ClientOptions {
     std::optional<int> waitMs;  // none: until SIGINT, SIGTERM or SIGHUP
     std::optional<int> count;
     bool debug = false;
+    // Session record: every trace line appended to this file; every datagram to a capture.
+    std::string logFile;
+    std::string pcapFile;
     // Cipher test: 64 hex digits of the channel's GOST key; empty: packets leave plain.
     std::string gostKey;
     bool announceKey = false;

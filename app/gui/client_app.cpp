@@ -1,14 +1,30 @@
 #include "app/gui/client_app.h"
 
+#include "app/gui/dialog_controls.h"
+#include "app/gui/trace_view.h"
+#include "app/session_settings.h"
+#include "platform/message_box.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+
 #include <utility>
 
 namespace tarvu {
 
 ClientApp::ClientApp(Settings& settings, std::string title, ChannelService& channels,
                      AddressQuery addresses)
-    : logic_(dialog_, settings, std::move(title), channels, std::move(addresses)),
+    : title_(title),
+      logic_(dialog_, settings, std::move(title), channels, std::move(addresses)),
       decode_(dialog_, logic_.Session(), settings) {
     logic_.SetReadPortTimer(&readPortTimer_);
+    // The read port may change while the session runs; each block keeps the one it had.
+    store_.SetLocalPortSource([this] { return CurrentReadPort(*logic_.GetMainWindow()); });
+    logic_.AddRecordSink(&store_);
+    if (auto* clear = dialog_.findChild<QAbstractButton*>(control::Name(control::kClearTrace))) {
+        recordMenu_ = new SessionRecordMenu(dialog_.Trace(), *clear, store_,
+                                            *logic_.GetMainWindow(), &dialog_);
+    }
     DialogHooks hooks;
     hooks.readPortChanged = [this](const std::string&) { logic_.OnReadPortChanged(); };
     hooks.readPortFocusLost = [this] { logic_.OnReadPortFocusLost(); };
@@ -27,8 +43,32 @@ ClientApp::~ClientApp() {
     dialog_.SetHooks({});
 }
 
+void ClientApp::OpenRecordFiles(const std::string& logFile, const std::string& pcapFile) {
+    if (logFile.empty() && pcapFile.empty()) {
+        return;
+    }
+    // Failures while the session runs come from the writer thread; show them on ours.
+    recorder_ = std::make_unique<SessionRecorder>([title = title_](const std::string& message) {
+        QMetaObject::invokeMethod(
+            qApp, [title, message] { ShowMessageBox(title, message); }, Qt::QueuedConnection);
+    });
+    std::string error;
+    if (!logFile.empty() && !recorder_->OpenLog(logFile, error)) {
+        ShowMessageBox(title_, error + "\nThe session runs without a log file.");
+    }
+    if (!pcapFile.empty() && !recorder_->OpenCapture(pcapFile, error)) {
+        ShowMessageBox(title_, error + "\nThe session runs without a capture file.");
+    }
+    recorder_->SetLocalPortSource([this] { return CurrentReadPort(*logic_.GetMainWindow()); });
+    logic_.AddRecordSink(recorder_.get());
+}
+
 void ClientApp::Start() {
     logic_.Initialise();
+    if (recorder_) {
+        recorder_->Start(CurrentSessionSettings(*logic_.GetMainWindow(), {}), 0,
+                         CurrentReadPort(*logic_.GetMainWindow()));
+    }
     dialog_.show();
 }
 

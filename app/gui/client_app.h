@@ -6,8 +6,12 @@
 #include "app/gui/decode_controls.h"
 #include "app/gui/main_dialog.h"
 #include "app/gui/qt_one_shot_timer.h"
+#include "app/gui/session_record_menu.h"
 #include "app/main_dialog_logic.h"
+#include "record/session_recorder.h"
+#include "record/session_store.h"
 
+#include <memory>
 #include <string>
 
 namespace tarvu {
@@ -25,19 +29,31 @@ public:
     ClientApp(const ClientApp&) = delete;
     ClientApp& operator=(const ClientApp&) = delete;
 
+    // tarvu --log / --pcap: the session written to these files as it runs (empty: none).
+    // A file that cannot be opened is a message box; the dialog then runs without it. Call
+    // before Start.
+    void OpenRecordFiles(const std::string& logFile, const std::string& pcapFile);
+
     // The dialog's initialisation (settings into the fields, engine, channel), then shows it.
     void Start();
 
     MainDialog& Dialog() { return dialog_; }
     MainDialogLogic& Logic() { return logic_; }
     DecodeControls& Decode() { return decode_; }
+    SessionStore& Store() { return store_; }
+    SessionRecordMenu& RecordMenu() { return *recordMenu_; }
 
 private:
+    std::string title_;
+    // Declared before the dialog and the logic, so they outlive the engine's last trace.
+    SessionStore store_;
+    std::unique_ptr<SessionRecorder> recorder_;
     QtOneShotTimer readPortTimer_;
     MainDialog dialog_;
     // Declared after the dialog, so destroyed first.
     MainDialogLogic logic_;
     DecodeControls decode_;
+    SessionRecordMenu* recordMenu_ = nullptr;  // owned by the dialog
 };
 
 }  // namespace tarvu

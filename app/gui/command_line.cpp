@@ -18,8 +18,18 @@ CommandLineResult ParseGuiCommandLine(const QStringList& arguments, GuiOptions& 
         QStringLiteral("Settings file to use instead of settings.ini."), QStringLiteral("FILE"));
     const QCommandLineOption debug(QStringList{QStringLiteral("debug")},
                                    QStringLiteral("Write debug output to standard error."));
+    const QCommandLineOption log(
+        QStringList{QStringLiteral("log")},
+        QStringLiteral("Append the session to this file: a header line, then every trace line."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption pcap(
+        QStringList{QStringLiteral("pcap")},
+        QStringLiteral("Write every UDP datagram sent and received to this pcap capture file."),
+        QStringLiteral("FILE"));
     parser.addOption(settings);
     parser.addOption(debug);
+    parser.addOption(log);
+    parser.addOption(pcap);
 
     if (!parser.parse(arguments)) {
         message = parser.errorText() + QLatin1Char('\n') + parser.helpText();
@@ -46,6 +56,8 @@ CommandLineResult ParseGuiCommandLine(const QStringList& arguments, GuiOptions& 
         }
     }
     options.debug = parser.isSet(debug);
+    options.logFile = parser.value(log);
+    options.pcapFile = parser.value(pcap);
     return CommandLineResult::kRun;
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// The dialog's command line: tarvu [--settings FILE] [--debug].
+// The dialog's command line: tarvu [--settings FILE] [--debug] [--log FILE] [--pcap FILE].
 
 #include <QString>
 #include <QStringList>
@@ -9,6 +9,8 @@ namespace tarvu {
 struct GuiOptions {
     QString settingsFile;  // empty: settings.ini in the usual place
     bool debug = false;    // debug output to standard error
+    QString logFile;       // empty: no log file
+    QString pcapFile;      // empty: no capture file
 };
 
 enum class CommandLineResult { kRun, kExitSuccess, kExitFailure };

@@ -89,6 +89,7 @@ int main(int argc, char** argv) {
         // The same closing as the close box, also while the window hides in the tray.
         QObject::connect(&stopSignals, &tarvu::SignalCloser::closeRequested, &client.Dialog(),
                          &QWidget::close);
+        client.OpenRecordFiles(options.logFile.toStdString(), options.pcapFile.toStdString());
         client.Start();
         status = QApplication::exec();
     }

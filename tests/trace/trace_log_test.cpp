@@ -45,3 +45,46 @@ TEST(TraceLog, EachLineGoesToDebugSinkBufferAndListener) {
 
 }  // namespace
 }  // namespace tarvu
+
+namespace tarvu {
+namespace {
+
+class RecordingSink : public RecordSink {
+public:
+    void Record(const TraceBlock& block, const std::string& line,
+                std::chrono::system_clock::time_point when) override {
+        bytes.emplace_back(block.data, block.data + block.length);
+        stages.push_back(block.stage);
+        lines.push_back(line);
+        times.push_back(when);
+    }
+    std::vector<std::vector<uint8_t>> bytes;
+    std::vector<int> stages;
+    std::vector<std::string> lines;
+    std::vector<std::chrono::system_clock::time_point> times;
+};
+
+// The session record hears every block with the very line the trace shows, in order.
+TEST(TraceLog, RecordSinksGetEveryBlockWithItsLine) {
+    std::vector<std::string> heard;
+    TraceLog log(nullptr, [&heard](const std::string& line) { heard.push_back(line); });
+    RecordingSink first;
+    RecordingSink second;
+    log.AddRecordSink(&first);
+    log.AddRecordSink(nullptr);
+    log.AddRecordSink(&second);
+    const uint8_t frame[] = {0x7E, 0x41, 0x7F};
+    const auto before = std::chrono::system_clock::now();
+    log.TraceData(MakeTraceBlock(frame, 3, 0, 0, 10001, 0));
+    log.TraceData(MakeTraceBlock(frame + 1, 1, 0, 0, 10001, 1));
+    const auto after = std::chrono::system_clock::now();
+    EXPECT_EQ(first.lines, heard);
+    EXPECT_EQ(second.lines, heard);
+    EXPECT_EQ(first.bytes, (std::vector<std::vector<uint8_t>>{{0x7E, 0x41, 0x7F}, {0x41}}));
+    EXPECT_EQ(first.stages, (std::vector<int>{0, 1}));
+    ASSERT_EQ(first.times.size(), 2u);
+    EXPECT_TRUE(first.times[0] >= before && first.times[1] <= after);
+}
+
+}  // namespace
+}  // namespace tarvu
