@@ -1,5 +1,7 @@
 #include "record/session_header.h"
 
+#include "tarvu_build_info.h"
+
 #include <cstdio>
 #include <ctime>
 
