@@ -1,10 +1,13 @@
-// The packet field's text on any input: tidying keeps every non-blank character in order,
-// grouped in pairs, and is idempotent; turning text into bytes gives one byte per group and
-// reads back the bytes of a text written from them.
+// The packet field's text on any input: the field holds code-page-1251 characters, so the
+// model below works on the input as that code page sees it (each character the code page
+// lacks, and each byte of malformed UTF-8, one "?"). Tidying keeps every non-blank character
+// in order, grouped in pairs, and is idempotent; turning text into bytes gives one byte per
+// group of three characters and reads back the bytes of a text written from them.
 
 #include "app/packet_text.h"
 #include "fuzz/fuzz_check.h"
 #include "link/hex_text.h"
+#include "platform/cp1251.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -48,21 +51,24 @@ uint8_t GroupValue(std::string_view group) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
+    // What the field holds: one byte per character.
+    const std::string field = tarvu::Utf8ToCp1251(text);
 
     const std::string normal = tarvu::NormalisePacketText(text);
-    const std::string compact = WithoutBlanks(text);
-    FUZZ_CHECK(WithoutBlanks(normal) == compact);
-    for (size_t i = 0; i < normal.size(); ++i) {
-        FUZZ_CHECK((normal[i] == ' ') == (i % 3 == 2));
+    const std::string normalField = tarvu::Utf8ToCp1251(normal);
+    const std::string compact = WithoutBlanks(field);
+    FUZZ_CHECK(WithoutBlanks(normalField) == compact);
+    for (size_t i = 0; i < normalField.size(); ++i) {
+        FUZZ_CHECK((normalField[i] == ' ') == (i % 3 == 2));
     }
-    FUZZ_CHECK(normal.empty() || normal.back() != ' ');
+    FUZZ_CHECK(normalField.empty() || normalField.back() != ' ');
     FUZZ_CHECK(tarvu::NormalisePacketText(normal) == normal);
 
     // Any text: one byte per three characters, each from its group's leading digits.
     const std::vector<uint8_t> raw = tarvu::PacketTextToBytes(text);
-    FUZZ_CHECK(raw.size() == (size + 2) / 3);
+    FUZZ_CHECK(raw.size() == (field.size() + 2) / 3);
     for (size_t i = 0; i < raw.size(); ++i) {
-        FUZZ_CHECK(raw[i] == GroupValue(text.substr(3 * i, 2)));
+        FUZZ_CHECK(raw[i] == GroupValue(std::string_view(field).substr(3 * i, 2)));
     }
 
     // The tidied text of a written packet reads back as that packet.
