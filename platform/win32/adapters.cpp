@@ -1,8 +1,9 @@
 #include "platform/adapters.h"
 
+#include <winsock2.h>
+// after the header above, which it builds on
 #include <iphlpapi.h>
 #include <vector>
-#include <winsock2.h>
 
 namespace tarvu {
 namespace {

@@ -1,9 +1,10 @@
 #include "platform/console.h"
 
+#include <windows.h>
+// after the header above, which it builds on
 #include <shellapi.h>
 #include <string>
 #include <vector>
-#include <windows.h>
 
 namespace tarvu {
 namespace {

@@ -21,6 +21,10 @@ WaitableTimer::SystemTimer::~SystemTimer() {
 }
 
 void WaitableTimer::SetRelative(uint32_t milliseconds) {
+    // A signal that nobody took is dropped first, so only the new due time signals (Wine
+    // leaves an earlier signal standing when the timer is set again).
+    ::CancelWaitableTimer(timer_.handle);
+    ::WaitForSingleObject(timer_.handle, 0);
     LARGE_INTEGER due;
     due.QuadPart = -static_cast<LONGLONG>(milliseconds) * kUnitsPerMillisecond;
     ::SetWaitableTimer(timer_.handle, &due, 0, nullptr, nullptr, FALSE);
