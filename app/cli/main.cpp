@@ -2,10 +2,12 @@
 
 #include "app/cli/client_mode.h"
 #include "app/cli/commands.h"
+#include "platform/console.h"
 
 #include <string_view>
 
 int main(int argc, char** argv) {
+    tarvu::PrepareConsole(argc, argv);
     CLI::App app{
         "Tarvu command-line client: send link packets to a converter over UDP and trace every "
         "byte both ways, or use the engineer's tools below."};
