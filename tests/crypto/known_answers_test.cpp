@@ -43,8 +43,8 @@ TEST(KnownAnswers, RandomStream) {
     RandomState state = Seeded("stream");
     std::vector<uint8_t> out(1000);
     ASSERT_EQ(RandomGenerate(out.data(), out.size(), state), kCryptoOk);
-    EXPECT_EQ(Hex(out.data(), 16), "@STREAM_HEAD@");
-    EXPECT_EQ(Md5Hex(out.data(), out.size()), "@STREAM_MD5@");
+    EXPECT_EQ(Hex(out.data(), 16), "5ae7c3a249f9e5b36fdc02d80caeee76");
+    EXPECT_EQ(Md5Hex(out.data(), out.size()), "48b098e9df49dd8ab80b378cee6a929e");
 }
 
 // Modular exponentiation, inverse and division of 512-bit numbers drawn from the generator.
@@ -77,7 +77,7 @@ TEST(KnownAnswers, BigNumberArithmetic) {
     BnMul(r, b, c, kDigits / 2);
     keep(r);
     EXPECT_EQ(all.size(), 5u * 4 * kDigits);
-    EXPECT_EQ(Md5Hex(all.data(), all.size()), "@BIGNUM_MD5@");
+    EXPECT_EQ(Md5Hex(all.data(), all.size()), "06db8a27c943031b700e50c13d1fbb43");
 }
 
 TEST(KnownAnswers, RsaKeyPairs) {
@@ -87,8 +87,8 @@ TEST(KnownAnswers, RsaKeyPairs) {
         const char* privateMd5;
     };
     const Case cases[] = {
-        {{256, 1}, "known 256", "@RSA256_MD5@"},
-        {{512, 0}, "known 512", "@RSA512_MD5@"},
+        {{256, 1}, "known 256", "aadf7dac19df90d81edc71c5a9896614"},
+        {{512, 0}, "known 512", "0f52bfc8c6b5419bdca0775b5932f812"},
     };
     for (const Case& k : cases) {
         RandomState state = Seeded(k.seed);
