@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: a normal build, an
-# AddressSanitizer + UndefinedBehaviorSanitizer build, and a ThreadSanitizer build of the
-# transport and platform tests. Exits non-zero when anything fails.
+# AddressSanitizer + UndefinedBehaviorSanitizer build, a ThreadSanitizer build of the
+# transport and platform tests, and the Windows cross build with its tests under Wine
+# (scripts/windows.sh). Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -41,4 +42,6 @@ if [ ${#tsan_targets[@]} -gt 0 ]; then
     # Some kernels map memory where ThreadSanitizer cannot; run without address randomisation.
     setarch "$(uname -m)" -R ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L "^($labels)\$"
 fi
+echo "== Windows: cross build, tests under Wine, tarvu-cli zip"
+scripts/windows.sh
 echo "== all tests passed"
