@@ -34,9 +34,9 @@ if [ "${TARVU_WINDOWS_NO_TESTS:-0}" != 1 ]; then
         rm -rf "$WINEPREFIX"
     }
     trap cleanup EXIT
-    "$wine" wineboot --init >/dev/null 2>&1
-    # One server for every test program saves its start-up each time.
+    # One server for the prefix's set-up and every test program saves its start-up each time.
     "$wineserver" -p
+    "$wine" wineboot --init >/dev/null 2>&1
     echo "serial tests: skipped: they drive the far end of the line through Linux" \
          "pseudo-terminals, which a Windows program under Wine cannot open"
     ctest --test-dir "$build" --output-on-failure -j "$jobs"

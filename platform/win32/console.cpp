@@ -2,6 +2,9 @@
 
 #include <windows.h>
 // after the header above, which it builds on
+#include <cstdio>
+#include <fcntl.h>
+#include <io.h>
 #include <shellapi.h>
 #include <string>
 #include <vector>
@@ -24,6 +27,10 @@ std::string Utf8(const wchar_t* wide) {
 void PrepareConsole(int& argc, char**& argv) {
     ::SetConsoleOutputCP(CP_UTF8);
     ::SetConsoleCP(CP_UTF8);
+    // Lines end in "\n" as on Linux, so trace output and files written from it are the same
+    // bytes on both systems; consoles show a bare line feed as a line end.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
     // main() gets its arguments in the ANSI code page, which cannot hold every character;
     // the UTF-16 command line can.
     int count = 0;
