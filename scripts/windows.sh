@@ -37,8 +37,9 @@ if [ "${TARVU_WINDOWS_NO_TESTS:-0}" != 1 ]; then
     # One server for the prefix's set-up and every test program saves its start-up each time.
     "$wineserver" -p
     "$wine" wineboot --init >/dev/null 2>&1
-    echo "serial tests: skipped: they drive the far end of the line through Linux" \
-         "pseudo-terminals, which a Windows program under Wine cannot open"
+    echo "serial tests: skipped: Wine opens a COM port mapped to a pseudo-terminal and" \
+         "sends through it, but its WaitCommEvent never reports the characters received" \
+         "there, and the tests drive the far end through Linux pseudo-terminals"
     ctest --test-dir "$build" --output-on-failure -j "$jobs"
 fi
 

@@ -186,7 +186,11 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
 
     EnableDebugToStderr(options.debug);
     InstallStopSignals();
-    Settings settings = Settings::Locate(options.settingsFile);
+    // The option's text is UTF-8; a path made from a plain string would read it in the
+    // system's ANSI code page on Windows and lose Cyrillic names.
+    const std::string& file = options.settingsFile;
+    Settings settings =
+        Settings::Locate(std::filesystem::path(std::u8string(file.begin(), file.end())));
     ClientModeView view(pinned);
     MainDialogLogic logic(view, settings, title, channels);
     if (!options.gostKey.empty()) {

@@ -165,11 +165,16 @@ bool cnsSerialPort::ApplySettings(uint32_t baudRate) {
 }
 
 bool cnsSerialPort::RaiseModemLines() {
-    if (!::EscapeCommFunction(AsHandle(fd_), SETDTR)) {
-        return Fail("raising DTR", static_cast<int>(::GetLastError()));
-    }
-    if (!::EscapeCommFunction(AsHandle(fd_), SETRTS)) {
-        return Fail("raising RTS", static_cast<int>(::GetLastError()));
+    // DTR first, then RTS. Lines without modem control (some virtual ports, a Wine COM port on
+    // a pseudo-terminal) refuse the request as unsupported; they are used without it.
+    for (const DWORD line : {static_cast<DWORD>(SETDTR), static_cast<DWORD>(SETRTS)}) {
+        if (!::EscapeCommFunction(AsHandle(fd_), line)) {
+            const DWORD error = ::GetLastError();
+            if (error != ERROR_NOT_SUPPORTED && error != ERROR_INVALID_FUNCTION) {
+                return Fail(line == SETDTR ? "raising DTR" : "raising RTS",
+                            static_cast<int>(error));
+            }
+        }
     }
     return true;
 }
