@@ -131,10 +131,17 @@ int CompletionPort::PostReadiness(NativeHandle fd, Overlapped* op) {
     WSABUF none{0, nullptr};
     DWORD flags = MSG_PEEK;
     DWORD got = 0;
+    OVERLAPPED* system = SystemRecord(op);
     if (::WSARecv(static_cast<SOCKET>(fd), &none, 1, &got, &flags,
-                  reinterpret_cast<WSAOVERLAPPED*>(SystemRecord(op)), nullptr) == 0 ||
-        ::WSAGetLastError() == WSA_IO_PENDING || ::WSAGetLastError() == WSAEMSGSIZE) {
-        socketReadiness_[op] = true;
+                  reinterpret_cast<WSAOVERLAPPED*>(system), nullptr) == 0 ||
+        ::WSAGetLastError() == WSA_IO_PENDING) {
+        socketReadiness_[op] = true;  // the system queues its completion
+        return 1;
+    }
+    if (::WSAGetLastError() == WSAEMSGSIZE) {
+        // A datagram waited already and the call failed at once, so nothing is queued: the
+        // readiness is handed out as a completion all the same.
+        ::PostQueuedCompletionStatus(port_, 0, registration.key, system);
         return 1;
     }
     return -1;
