@@ -1,7 +1,10 @@
 #pragma once
 // The dialog's controls as the application logic uses them. The Qt dialog implements this;
 // the command line implements it over its options. Setters are called on the user-interface
-// thread; AppendTraceLine may be called on the worker thread and must only post.
+// thread; AppendTraceLine and SetStatusText may be called on the worker thread and must only
+// post. Controls() may be called from any thread.
+
+#include "link/main_window.h"
 
 #include <array>
 #include <cstdint>
@@ -27,6 +30,10 @@ public:
     // Substitution switch 1045.
     virtual bool SubstitutionChecked() const = 0;
     virtual void SetSubstitutionChecked(bool checked) = 0;
+    // The four controls the engine reads (2045, 1047, 1046, 1045) as the one thread-safe
+    // object that the view keeps current on every change, typed or set; the engine's
+    // GetMainWindow hands it out. It lives as long as the view.
+    virtual MainWindow& Controls() = 0;
     // Address list 1035.
     virtual void ClearAddressList() = 0;
     virtual void AddAddressLine(const std::string& line) = 0;

@@ -1,5 +1,6 @@
 #include "app/main_dialog_logic.h"
 
+#include "app/control_state.h"
 #include "app/packet_text.h"
 #include "app/settings.h"
 #include "app/settings_keys.h"
@@ -13,6 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <thread>
 #include <utility>
 
 namespace tarvu {
@@ -75,6 +78,32 @@ void SetStatusTextCallback(int which, const char* text) {
     }
 }
 
+// Collects the message boxes that the constructing thread shows while the object lives; boxes
+// of other threads go on to the handler that was installed before.
+class MessageBoxCapture {
+public:
+    explicit MessageBoxCapture(std::vector<std::pair<std::string, std::string>>& captured)
+        : previous_(std::make_shared<MessageBoxHandler>()) {
+        const std::thread::id owner = std::this_thread::get_id();
+        // Only the opening thread shows boxes while a channel opens, so nothing reads
+        // `previous` before it is filled in just below.
+        *previous_ = SetMessageBoxHandler([&captured, owner, previous = previous_](
+                                              const std::string& caption, const std::string& text) {
+            if (std::this_thread::get_id() == owner) {
+                captured.emplace_back(caption, text);
+            } else if (*previous) {
+                (*previous)(caption, text);
+            }
+        });
+    }
+    ~MessageBoxCapture() { SetMessageBoxHandler(*previous_); }
+    MessageBoxCapture(const MessageBoxCapture&) = delete;
+    MessageBoxCapture& operator=(const MessageBoxCapture&) = delete;
+
+private:
+    std::shared_ptr<MessageBoxHandler> previous_;
+};
+
 MainWindow* GetMainWindowCallback() {
     MainDialogLogic* live = MainDialogLogic::Live();
     return live != nullptr ? live->GetMainWindow() : &BlankControls();
@@ -92,7 +121,19 @@ MainDialogLogic::MainDialogLogic(DialogView& view, Settings& settings, std::stri
       messages_(static_cast<uint16_t>(kLinkParameterValues[kMessageRepeats]),
                 [&settings](const std::string& section, const std::string& key,
                             const std::string& value) { settings.Write(section, key, value); }),
-      traceLog_(&traceBuffer_, [&view](const std::string& line) { view.AppendTraceLine(line); }) {
+      traceLog_(nullptr, [&view](const std::string& line) { view.AppendTraceLine(line); }) {
+    settings_.SetMessageCaption(title_);
+    traceLog_.SetAnnotator([this](const TraceBlock& block, std::string& text) {
+        const MainWindow& controls = view_.Controls();
+        TraceContext context;
+        context.substitution = controls.SubstitutionChecked();
+        if (block.direction == 0 && block.stage == 0) {
+            context.destinationAddress = DestinationAddress(controls);
+            context.destinationPort =
+                static_cast<uint16_t>(PortFieldValue(controls.SendPortText()));
+        }
+        session_.Observe(block, context, text);
+    });
     MainDialogLogic* expected = nullptr;
     // A second live object would silently steal the first one's callbacks.
     if (!gLive.compare_exchange_strong(expected, this)) {
@@ -102,6 +143,7 @@ MainDialogLogic::MainDialogLogic(DialogView& view, Settings& settings, std::stri
 }
 
 MainDialogLogic::~MainDialogLogic() {
+    DropHeldMessages();
     CloseChannelOnce();
     gLive.store(nullptr);
 }
@@ -122,13 +164,6 @@ void MainDialogLogic::CloseChannelOnce() {
     if (ChannelOpen()) {
         channels_.Close(request_);
     }
-}
-
-void MainDialogLogic::PublishControls() {
-    controls_.SetIpAddress(view_.IpAddress());
-    controls_.SetSendPortText(view_.SendPortText());
-    controls_.SetReadPortText(view_.ReadPortText());
-    controls_.SetSubstitutionChecked(view_.SubstitutionChecked());
 }
 
 void MainDialogLogic::Initialise() {
@@ -181,7 +216,6 @@ void MainDialogLogic::Initialise() {
         std::copy(serialDevice_.begin(), serialDevice_.end(), record.serialDevice.begin());
     }
 
-    PublishControls();
     // The number is always 2, whichever channel was meant.
     OpenChannel("Не смог открыть устройство № 2");
     initialised_ = true;
@@ -249,13 +283,51 @@ void MainDialogLogic::LoadFields() {
 }
 
 void MainDialogLogic::OnReadPortChanged() {
-    if (initialised_) {
+    if (!initialised_) {
+        return;
+    }
+    // Whatever was held concerned the text before this change.
+    DropHeldMessages();
+    std::vector<std::pair<std::string, std::string>> shown;
+    {
+        MessageBoxCapture capture(shown);
         ReopenChannel();
+    }
+    const bool privilegedPort =
+        !ChannelOpen() && channels_.LastOpenBindFailure() == BindFailure::kAccessDenied;
+    if (privilegedPort && readPortTimer_ != nullptr && !shown.empty()) {
+        for (auto& [caption, text] : shown) {
+            heldMessages_.push_back({std::move(caption), std::move(text)});
+        }
+        readPortTimer_->Start(kReadPortSettleTime, [this] { ShowHeldMessages(); });
+        return;
+    }
+    for (const auto& [caption, text] : shown) {
+        ShowMessageBox(caption, text);
+    }
+}
+
+void MainDialogLogic::OnReadPortFocusLost() {
+    ShowHeldMessages();
+}
+
+void MainDialogLogic::ShowHeldMessages() {
+    // Taken first: a modal box runs an event loop that may bring the next change or focus loss.
+    std::vector<HeldMessage> held = std::move(heldMessages_);
+    DropHeldMessages();
+    for (const HeldMessage& message : held) {
+        ShowMessageBox(message.caption, message.text);
+    }
+}
+
+void MainDialogLogic::DropHeldMessages() {
+    heldMessages_.clear();
+    if (readPortTimer_ != nullptr) {
+        readPortTimer_->Stop();
     }
 }
 
 void MainDialogLogic::ReopenChannel() {
-    PublishControls();
     channels_.Close(request_);
     OpenChannel("Не смог открыть устройство");
 }
@@ -280,11 +352,11 @@ void MainDialogLogic::Send() {
     }
     std::copy(bytes.begin(), bytes.end(), packet_.begin());
     packetLength_ = static_cast<uint16_t>(bytes.size());
-    PublishControls();
     channels_.SubmitUserPacket(packet_.data(), packetLength_);
 }
 
 void MainDialogLogic::OkSteps() {
+    DropHeldMessages();
     settings_.Write(kSectionUdp, kKeyMacAddress, view_.PacketText());
     settings_.Write(kSectionCipher, kKeyRsaGost, kValueNo);
     CloseChannelOnce();
@@ -293,6 +365,7 @@ void MainDialogLogic::OkSteps() {
 }
 
 void MainDialogLogic::EscapeSteps() {
+    DropHeldMessages();
     // Close before the view goes away: the worker may otherwise still trace into it.
     CloseChannelOnce();
     DestroySteps();

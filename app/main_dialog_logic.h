@@ -7,18 +7,20 @@
 // a process-wide pointer that is set for the object's lifetime. Only one may exist at a time.
 
 #include "app/channel_service.h"
-#include "app/control_state.h"
 #include "app/dialog_view.h"
 #include "app/local_addresses.h"
 #include "app/message_callbacks.h"
+#include "app/one_shot_timer.h"
 #include "link/engine_config.h"
-#include "trace/trace_buffer.h"
+#include "trace/session_figures.h"
 #include "trace/trace_log.h"
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tarvu {
 
@@ -41,13 +43,24 @@ public:
     void Initialise();
     bool Initialised() const { return initialised_; }
 
-    // Copies the four controls the engine reads from the view into the published state.
-    // The front end calls it whenever one of them changes.
-    void PublishControls();
+    // How long the read-port field must stay unchanged before a failure held back while the
+    // engineer types is shown.
+    static constexpr std::chrono::milliseconds kReadPortSettleTime{1000};
+
+    // The front end's timer for the read-port field; without one (the command line) every
+    // failure shows at once. Outlives this object.
+    void SetReadPortTimer(OneShotTimer* timer) { readPortTimer_ = timer; }
 
     // Change notification of the read-port field: closes and reopens the channel once the
-    // start-up has finished.
+    // start-up has finished. A port that cannot be bound only because it needs privileges is
+    // most often a number still being typed (1 on the way to 10001): its message boxes are
+    // held back until the field has stayed unchanged for kReadPortSettleTime or loses the
+    // focus, and dropped when a later change opens the channel. Other failures show at once.
     void OnReadPortChanged();
+    // The read-port field lost the focus: a held-back failure shows now.
+    void OnReadPortFocusLost();
+    // Whether a failure is being held back.
+    bool ReadPortFailureHeld() const { return !heldMessages_.empty(); }
     // Hidden button 1048: the same close and open, whatever the start-up state.
     void ReopenChannel();
 
@@ -79,14 +92,15 @@ public:
     ChannelRecord* LookupChannel(const ChannelRequest& request);
     int SaveChannelKey(const ChannelRequest& channelRequest, const uint8_t* key32);
     void SetStatusText(int which, const char* text);
-    MainWindow* GetMainWindow() { return &controls_; }
+    MainWindow* GetMainWindow() { return &view_.Controls(); }
     int TraceData(const TraceBlock& block);
 
     const EngineConfig& Config() const { return config_; }
     const ChannelRequest& Request() const { return request_; }
     bool ChannelOpen() const;
-    TraceBuffer& Trace() { return traceBuffer_; }
     MessageCallbacks& Messages() { return messages_; }
+    // Decoded lines (SetDecode) and the session's figures, fed by the trace.
+    SessionTracker& Session() { return session_; }
     // Datagrams received on the channel since start-up (blocks traced as received).
     uint64_t ReceivedDatagrams() const { return received_.load(); }
 
@@ -94,7 +108,14 @@ public:
     static MainDialogLogic* Live();
 
 private:
+    struct HeldMessage {
+        std::string caption;
+        std::string text;
+    };
+
     void ShowMessage(const std::string& text) const;
+    void ShowHeldMessages();
+    void DropHeldMessages();
     void FillAddressList();
     void LoadFields();
     void CloseChannelOnce();
@@ -109,9 +130,8 @@ private:
     EngineConfig config_;
     std::array<ChannelRecord, 1> records_ = {};
     ChannelRequest request_;
-    ControlState controls_;
     MessageCallbacks messages_;
-    TraceBuffer traceBuffer_;
+    SessionTracker session_;
     TraceLog traceLog_;
     std::array<uint8_t, 512> packet_ = {};
     uint16_t packetLength_ = 0;
@@ -127,6 +147,9 @@ private:
     // The fields hold what the settings file gave them; only then do the closing steps save them.
     bool fieldsLoaded_ = false;
     std::atomic<uint64_t> received_{0};
+
+    OneShotTimer* readPortTimer_ = nullptr;
+    std::vector<HeldMessage> heldMessages_;
 };
 
 }  // namespace tarvu

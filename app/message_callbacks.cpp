@@ -4,13 +4,10 @@
 #include "platform/debug_output.h"
 #include "trace/message_catalogue.h"
 
-#include <atomic>
 #include <utility>
 
 namespace tarvu {
 namespace {
-
-std::atomic<MessageCallbacks*> installedCallbacks{nullptr};
 
 constexpr char kMacKey[] = "MAC-адрес(hex)";
 constexpr size_t kMacLength = 6;
@@ -90,26 +87,6 @@ void MessageCallbacks::ClearPending() {
 uint16_t MessageCallbacks::RepeatCounter() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return repeatCounter_;
-}
-
-void InstallMessageCallbacks(MessageCallbacks* callbacks) {
-    installedCallbacks.store(callbacks, std::memory_order_release);
-}
-
-int DescribeMessage(MessageRecord* message) {
-    MessageCallbacks* callbacks = installedCallbacks.load(std::memory_order_acquire);
-    if (callbacks == nullptr || message == nullptr) {
-        return 1;
-    }
-    return callbacks->DescribeMessage(*message);
-}
-
-uint16_t FetchMessage(const ChannelRequest* /*request*/, MessageRecord* out, int take) {
-    MessageCallbacks* callbacks = installedCallbacks.load(std::memory_order_acquire);
-    if (callbacks == nullptr) {
-        return 0;
-    }
-    return callbacks->FetchMessage(out, take);
 }
 
 }  // namespace tarvu

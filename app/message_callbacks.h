@@ -55,13 +55,4 @@ private:
 // "Kanal №3"-style section of a channel's settings.
 std::string ChannelSection(uint8_t channelNumber);
 
-// The engine's callbacks reach the installed instance; null uninstalls. Uninstall only once
-// the engine can no longer call.
-void InstallMessageCallbacks(MessageCallbacks* callbacks);
-
-// Match DescribeMessageFn and FetchMessageFn. Without an installed instance (or with a null
-// record) DescribeMessage returns 1 and FetchMessage 0.
-int DescribeMessage(MessageRecord* message);
-uint16_t FetchMessage(const ChannelRequest* request, MessageRecord* out, int take);
-
 }  // namespace tarvu

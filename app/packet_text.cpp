@@ -1,10 +1,12 @@
 #include "app/packet_text.h"
 
 #include "link/hex_text.h"
+#include "platform/cp1251.h"
 
 namespace tarvu {
 
-std::string NormalisePacketText(std::string_view text) {
+std::string NormalisePacketText(std::string_view utf8) {
+    const std::string text = Utf8ToCp1251(utf8);
     std::string compact;
     compact.reserve(text.size());
     for (char c : text) {
@@ -17,15 +19,16 @@ std::string NormalisePacketText(std::string_view text) {
         grouped += ' ';
         grouped.append(compact, i, 2);
     }
-    return grouped;
+    return Cp1251ToUtf8(grouped);
 }
 
-std::vector<uint8_t> PacketTextToBytes(std::string_view text) {
+std::vector<uint8_t> PacketTextToBytes(std::string_view utf8) {
+    const std::string text = Utf8ToCp1251(utf8);
     std::vector<uint8_t> bytes;
     bytes.reserve(text.size() / 3 + 1);
     for (size_t pos = 0; pos < text.size(); pos += 3) {
         // Same value as strtol("0x" + pair, nullptr, 16): digits up to the first non-digit.
-        const std::string_view pair = text.substr(pos, 2);
+        const std::string_view pair = std::string_view(text).substr(pos, 2);
         unsigned value = 0;
         for (char c : pair) {
             const int digit = HexDigitValue(c);

@@ -1,6 +1,9 @@
 #include "app/settings.h"
 
+#include "app/settings_keys.h"
 #include "platform/app_paths.h"
+#include "platform/installed_program.h"
+#include "platform/message_box.h"
 #include "platform/profile_file.h"
 
 #include <system_error>
@@ -11,6 +14,13 @@ namespace {
 constexpr std::string_view kFileName = "settings.ini";
 constexpr std::string_view kConfigFolder = "tarvu";
 
+// The text of the longest packet, 512 bytes as "XX" groups with blanks between them.
+constexpr size_t kPacketTextLimit = 512 * 3;
+
+size_t ValueLimit(std::string_view section, std::string_view key) {
+    return section == kSectionUdp && key == kKeyPacket ? kPacketTextLimit : kProfileValueLimit;
+}
+
 }  // namespace
 
 std::filesystem::path ChooseSettingsFile(const SettingsLocation& location) {
@@ -19,7 +29,12 @@ std::filesystem::path ChooseSettingsFile(const SettingsLocation& location) {
         const std::filesystem::path absolute = std::filesystem::absolute(location.explicitFile, ec);
         return ec ? location.explicitFile : absolute;
     }
-    if (location.executableDirectoryWritable || location.configHome.empty()) {
+    if (location.installed) {
+        return location.configHome.empty() ? std::filesystem::path()
+                                           : location.configHome / kConfigFolder / kFileName;
+    }
+    if (location.executableDirectoryWritable || location.executableFileWritable ||
+        location.configHome.empty()) {
         return location.executableDirectory / kFileName;
     }
     return location.configHome / kConfigFolder / kFileName;
@@ -32,7 +47,13 @@ SettingsLocation CurrentSettingsLocation(const std::filesystem::path& explicitFi
         return location;
     }
     location.executableDirectory = ExecutableDirectory();
-    location.executableDirectoryWritable = IsDirectoryWritable(location.executableDirectory);
+    location.installed = IsInstalledProgram(location.executableDirectory);
+    // The writability probe creates a file, which an installed copy must not do in /usr/bin.
+    location.executableDirectoryWritable =
+        !location.installed && IsDirectoryWritable(location.executableDirectory);
+    location.executableFileWritable = !location.installed &&
+                                      !location.executableDirectory.empty() &&
+                                      IsFileWritable(location.executableDirectory / kFileName);
     location.configHome = UserConfigHome();
     return location;
 }
@@ -40,7 +61,8 @@ SettingsLocation CurrentSettingsLocation(const std::filesystem::path& explicitFi
 Settings Settings::Locate(const std::filesystem::path& explicitFile) {
     const SettingsLocation location = CurrentSettingsLocation(explicitFile);
     std::filesystem::path file = ChooseSettingsFile(location);
-    if (explicitFile.empty() && !location.executableDirectoryWritable) {
+    if (explicitFile.empty() && !file.empty() &&
+        file.parent_path() != location.executableDirectory) {
         // A failure shows later as failed writes, which the application tolerates.
         std::error_code ec;
         std::filesystem::create_directories(file.parent_path(), ec);
@@ -49,11 +71,41 @@ Settings Settings::Locate(const std::filesystem::path& explicitFile) {
 }
 
 std::string Settings::Read(std::string_view section, std::string_view key) const {
-    return ReadProfileString(file_, section, key);
+    ProfileRead read = ReadProfileEntry(file_, section, key, ValueLimit(section, key));
+    if (read.status != ProfileStatus::kOk && read.status != ProfileStatus::kMissing) {
+        ReportOnce(read.status);
+    }
+    return std::move(read.value);
 }
 
 bool Settings::Write(std::string_view section, std::string_view key, std::string_view value) const {
-    return WriteProfileString(file_, section, key, value);
+    const ProfileStatus status = WriteProfileEntry(file_, section, key, value);
+    if (status != ProfileStatus::kOk && status != ProfileStatus::kRefusedEntry) {
+        ReportOnce(status);
+    }
+    return status == ProfileStatus::kOk;
+}
+
+void Settings::ReportOnce(ProfileStatus status) const {
+    if (reported_->exchange(true)) {
+        return;
+    }
+    const std::string file = file_.string();
+    std::string text;
+    switch (status) {
+        case ProfileStatus::kNotRegular:
+            text = "Файл настроек " + file +
+                   " не обычный файл: настройки не прочитаны и не будут сохранены";
+            break;
+        case ProfileStatus::kUnreadable:
+            text = "Не удалось прочитать файл настроек " + file +
+                   ": действуют значения по умолчанию, настройки не будут сохранены";
+            break;
+        default:
+            text = "Не удалось сохранить настройки в " + file + " (нет доступа на запись?)";
+            break;
+    }
+    ShowMessageBox(caption_, text);
 }
 
 std::string Settings::ReadWithDefault(std::string_view section, std::string_view key,

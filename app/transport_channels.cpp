@@ -1,4 +1,5 @@
 #include "app/channel_service.h"
+#include "link/link_channel_state.h"
 #include "transport/channel_table.h"
 #include "transport/libnet_provider.h"
 #include "transport/submit_user_packet.h"
@@ -10,6 +11,7 @@ class TransportChannelService final : public ChannelService {
 public:
     int Open(ChannelRequest& request) override { return OpenChannel(request); }
     void Close(ChannelRequest& request) override { CloseChannel(request); }
+    BindFailure LastOpenBindFailure() const override { return tarvu::LastOpenBindFailure(); }
     bool IsOpen(uint8_t channelNumber) const override {
         return FindChannel(channelNumber) != nullptr;
     }
@@ -20,6 +22,14 @@ public:
         if (const ChannelPin channel = PinOpenChannel(channelNumber)) {
             channel->PostTimerSend();
         }
+    }
+    uint32_t PendingSendSteps(uint8_t channelNumber) const override {
+        const ChannelPin channel = PinOpenChannel(channelNumber);
+        return channel ? channel->PendingSendSteps() : 0;
+    }
+    size_t QueuedUserPackets(uint8_t channelNumber) const override {
+        const ChannelPin channel = PinOpenChannel(channelNumber);
+        return channel ? channel->Link().Internals().sendQueue.UserPackets() : 0;
     }
     void BeginKeyExchange(uint8_t channelNumber) override {
         if (const ChannelPin channel = PinOpenChannel(channelNumber)) {

@@ -9,13 +9,15 @@
 // figures are maxima and percentiles over one run of a running event loop.
 //
 //   tarvu_bench_gui_responsiveness [--rate N] [--seconds S] [--size BYTES] [--frames]
-//                                  [--startup-only] [--check]
+//                                  [--decode] [--startup-only] [--check]
 //
 // --frames sends 7E ... 7F frames with the substitution switch ticked (two trace lines per
-// datagram); --check makes the exit status 1 when a goal is missed (stall over 100 ms,
+// datagram); --decode starts with "Расшифровка пакетов" on (a decoded line below every link
+// packet); --check makes the exit status 1 when a goal is missed (stall over 100 ms,
 // start-up over 500 ms, memory growing by more than 4 MiB after the first second).
 
 #include "app/gui/client_app.h"
+#include "app/gui/decode_controls.h"
 #include "app/gui/trace_view.h"
 #include "app/settings.h"
 #include "app/settings_keys.h"
@@ -52,6 +54,7 @@ struct Options {
     int seconds = 5;
     int size = 16;
     bool frames = false;
+    bool decode = false;
     bool startupOnly = false;
     bool check = false;
 };
@@ -68,6 +71,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.size = std::atoi(argv[++i]);
         } else if (arg == "--frames") {
             options.frames = true;
+        } else if (arg == "--decode") {
+            options.decode = true;
         } else if (arg == "--startup-only") {
             options.startupOnly = true;
         } else if (arg == "--check") {
@@ -239,7 +244,7 @@ int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
         std::fprintf(stderr,
-                     "usage: %s [--rate N] [--seconds S] [--size 4..500] [--frames] "
+                     "usage: %s [--rate N] [--seconds S] [--size 4..500] [--frames] [--decode] "
                      "[--startup-only] [--check]\n",
                      argv[0]);
         return 2;
@@ -253,6 +258,9 @@ int main(int argc, char** argv) {
     settings.Write(tarvu::kSectionUdp, tarvu::kKeyIpAddress, "127.0.0.1");
     settings.Write(tarvu::kSectionUdp, tarvu::kKeySubstitution,
                    options.frames ? tarvu::kValueYes : tarvu::kValueNo);
+    if (options.decode) {
+        settings.Write(tarvu::kSectionTarvu, tarvu::kKeyDecode, tarvu::kValueYes);
+    }
 
     // Start-up: from main (the QApplication included) until the dialog has been painted once.
     tarvu::ClientApp client(settings, "tarvu");
@@ -297,6 +305,7 @@ int main(int argc, char** argv) {
     const uint64_t linesBefore = trace.LinesTaken();
     const uint64_t updatesBefore = trace.UpdateCount();
     const uint64_t receivedBefore = client.Logic().ReceivedDatagrams();
+    const uint64_t newSendersBefore = client.Logic().Session().Figures().newSenders;
     uint64_t sent = 0;
     const Phase flood = Measure([&] { sent = SendFlood(readPort, options); });
     // Lets the last lines drain into the field before counting them.
@@ -304,8 +313,9 @@ int main(int argc, char** argv) {
     const uint64_t received = client.Logic().ReceivedDatagrams() - receivedBefore;
     const uint64_t lines = trace.LinesTaken() - linesBefore;
 
-    std::printf("flood: %d datagrams/s of %d bytes%s for %d s on %s\n", options.rate, options.size,
-                options.frames ? " (frames, switch ticked)" : "", options.seconds,
+    std::printf("flood: %d datagrams/s of %d bytes%s%s for %d s on %s\n", options.rate,
+                options.size, options.frames ? " (frames, switch ticked)" : "",
+                options.decode ? " (decoded lines)" : "", options.seconds,
                 qPrintable(QGuiApplication::platformName()));
     PrintPhase("idle dialog", idle);
     PrintPhase("under flood", flood);
@@ -318,9 +328,12 @@ int main(int argc, char** argv) {
     const double growth = flood.residentBytes.size() >= 2
                               ? MiB(flood.residentBytes.back()) - MiB(flood.residentBytes[1])
                               : 0.0;
-    const uint64_t linesPerDatagram = options.frames ? 2 : 1;
+    // With decoding on, one decoded line per link packet and one line per new sender.
+    const uint64_t linesPerDatagram = (options.frames ? 2 : 1) + (options.decode ? 1 : 0);
+    const uint64_t senderLines =
+        options.decode ? client.Logic().Session().Figures().newSenders - newSendersBefore : 0;
     met = met && maxGap <= kStallGoalMs && growth <= kMemoryGrowthGoalMiB &&
-          lines == received * linesPerDatagram;
+          lines == received * linesPerDatagram + senderLines;
     std::printf(
         "goals: stall <= %d ms, start-up <= %d ms, growth after 1 s <= %.0f MiB "
         "(%.1f MiB), every received datagram traced: %s\n",

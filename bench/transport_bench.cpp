@@ -3,11 +3,13 @@
 // chunk, frame decoding, trace formatting into the 200-line buffer) beside a bare recvfrom
 // loop on a plain socket in the same run. Both receive runs get the same traffic: batches of
 // datagrams, the next batch only once the previous one has been taken, so that nothing is lost
-// to a full socket buffer.
+// to a full socket buffer. The receive path runs three ways: without the session tracker,
+// with it counting (the programs' default) and with decoded lines on (--decode).
 
 #include "link/engine.h"
 #include "link/main_window.h"
 #include "platform/udp_socket.h"
+#include "trace/session_figures.h"
 #include "trace/trace_buffer.h"
 #include "trace/trace_log.h"
 #include "transport/channel_table.h"
@@ -21,6 +23,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <time.h>
 #include <vector>
 
 namespace {
@@ -59,6 +62,18 @@ tarvu::ChannelRecord* Lookup(const tarvu::ChannelRequest*) {
     return &gRecord;
 }
 
+// The log of the engine that runs, reached from the trace callback as the application's is.
+std::atomic<tarvu::TraceLog*> gLog{nullptr};
+
+int Trace(const tarvu::LinkChannel*, const uint8_t* data, uint32_t length, int direction,
+          const tarvu::nsAddress* peer, uint32_t port, int stage) {
+    if (tarvu::TraceLog* log = gLog.load()) {
+        log->TraceData(tarvu::MakeTraceBlock(data, length, direction,
+                                             peer != nullptr ? peer->address : 0, port, stage));
+    }
+    return 1;
+}
+
 uint16_t FreePort() {
     tarvu::UdpSocket probe = tarvu::UdpSocket::Create();
     probe.Bind(0);
@@ -67,15 +82,31 @@ uint16_t FreePort() {
 
 // Channel 1 with every wait at 0, frame coding on, traced into a 200-line buffer; the
 // destination is `peer`. Returns the channel's read port.
+enum class Annotation { kNone, kFigures, kDecodedLines };
+
 struct Engine {
-    explicit Engine(const tarvu::UdpSocket& peer)
+    explicit Engine(const tarvu::UdpSocket& peer, Annotation annotation = Annotation::kNone)
         : log(&buffer, [](const std::string&) { gTraceLines.fetch_add(1); }) {
+        if (annotation != Annotation::kNone) {
+            session.SetDecode(annotation == Annotation::kDecodedLines);
+            // As the application's trace does it: the controls are read for every block.
+            log.SetAnnotator([this](const tarvu::TraceBlock& block, std::string& text) {
+                tarvu::TraceContext context;
+                context.substitution = gWindow.SubstitutionChecked();
+                if (block.direction == 0 && block.stage == 0) {
+                    context.destinationAddress = tarvu::DestinationAddress(gWindow);
+                    context.destinationPort =
+                        static_cast<uint16_t>(tarvu::PortFieldValue(gWindow.SendPortText()));
+                }
+                session.Observe(block, context, text);
+            });
+        }
         config.size = tarvu::kEngineConfigSize;
         config.callbacks.LookupChannel = Lookup;
-        config.callbacks.TraceData = tarvu::TraceData;
+        config.callbacks.TraceData = Trace;
         config.callbacks.GetMainWindow = Window;
         tarvu::StartEngine(&config, 1);
-        tarvu::InstallTraceLog(&log);
+        gLog.store(&log);
         readPort = FreePort();
         {
             const std::lock_guard<std::mutex> lock(gWindow.mutex);
@@ -88,12 +119,13 @@ struct Engine {
     }
     ~Engine() {
         tarvu::CloseChannel(request);
-        tarvu::InstallTraceLog(nullptr);
+        gLog.store(nullptr);
     }
     bool Open() const { return tarvu::FindChannel(1) != nullptr; }
 
     tarvu::EngineConfig config;
     tarvu::TraceBuffer buffer;
+    tarvu::SessionTracker session;
     tarvu::TraceLog log;
     tarvu::ChannelRequest request;
     uint16_t readPort = 0;
@@ -147,6 +179,27 @@ std::vector<uint8_t> Datagram() {
 }
 
 // Sends one batch and waits until `taken` has grown by `perDatagram` for each datagram.
+double CpuSeconds(clockid_t clock) {
+    timespec now{};
+    clock_gettime(clock, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// CPU time of every thread but the calling (sending) one: the receiving side's.
+double ReceiverCpuSeconds() {
+    return CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+}
+
+// Datagrams per second of the receiving side's CPU time: on a machine shared with other work
+// it moves far less than the wall-clock rate, which counts the waits for the CPU too.
+void SetCpuRate(benchmark::State& state, double receiverCpuStart) {
+    const double spent = ReceiverCpuSeconds() - receiverCpuStart;
+    if (spent > 0) {
+        state.counters["per_receiver_cpu_s"] =
+            static_cast<double>(state.iterations()) * kBatch / spent;
+    }
+}
+
 bool SendBatch(tarvu::UdpSocket& sender, const tarvu::SocketAddressV4& to,
                const std::vector<uint8_t>& datagram, const std::atomic<long>& taken,
                long perDatagram) {
@@ -164,15 +217,17 @@ bool SendBatch(tarvu::UdpSocket& sender, const tarvu::SocketAddressV4& to,
     return true;
 }
 
+// Argument: 0 without the session tracker, 1 with it counting, 2 with decoded lines.
 void BM_ReceivePath(benchmark::State& state) {
     tarvu::UdpSocket peer = LoopbackSocket();
-    Engine engine(peer);
+    Engine engine(peer, static_cast<Annotation>(state.range(0)));
     if (!engine.Open()) {
         state.SkipWithError("channel did not open");
         return;
     }
     const auto to = tarvu::MakeSocketAddress(tarvu::LoopbackAddress(), engine.readPort);
     const std::vector<uint8_t> datagram = Datagram();
+    const double cpuStart = ReceiverCpuSeconds();
     for (auto _ : state) {
         // Two trace lines per datagram: the chunk and the frame decoded from it.
         if (!SendBatch(peer, to, datagram, gTraceLines, 2)) {
@@ -180,9 +235,10 @@ void BM_ReceivePath(benchmark::State& state) {
             break;
         }
     }
+    SetCpuRate(state, cpuStart);
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kBatch);
 }
-BENCHMARK(BM_ReceivePath)->UseRealTime();
+BENCHMARK(BM_ReceivePath)->Arg(0)->Arg(1)->Arg(2)->UseRealTime();
 
 void BM_BareRecvfromLoop(benchmark::State& state) {
     tarvu::UdpSocket sender = LoopbackSocket();
@@ -197,12 +253,14 @@ void BM_BareRecvfromLoop(benchmark::State& state) {
     });
     const auto to = tarvu::MakeSocketAddress(tarvu::LoopbackAddress(), receiver.LocalPort());
     const std::vector<uint8_t> datagram = Datagram();
+    const double cpuStart = ReceiverCpuSeconds();
     for (auto _ : state) {
         if (!SendBatch(sender, to, datagram, taken, 1)) {
             state.SkipWithError("datagrams lost");
             break;
         }
     }
+    SetCpuRate(state, cpuStart);
     sender.SendTo(to, nullptr, 0);
     loop.join();
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kBatch);

@@ -53,8 +53,8 @@ void QueueVisitPackets(LinkChannel::State& s, size_t selected) {
 }
 
 // Visits at most every device once, from the one after the last visited, and selects the
-// first active device with a request. Returns true when a cycle closed (the visit moved on
-// from the last device to the first while pollDivisor is 0).
+// first active device with a request. Returns true when a cycle closed (the visit, or the
+// choice of its start, moved on from the last device to the first while pollDivisor is 0).
 bool VisitDevices(LinkChannel::State& s) {
     bool cycleClosed = false;
     const auto endCycle = [&s, &cycleClosed] {
@@ -73,15 +73,17 @@ bool VisitDevices(LinkChannel::State& s) {
         }
     }
     s.currentDevice = -1;
+    // The visit moves on only to a device it is about to look at: after its 32nd it stops
+    // where it is, so from start 0 it covers 0 to 31 and ends no cycle.
     for (size_t visited = 0; visited < kDeviceCount; ++visited) {
+        if (visited > 0 && ++index == kDeviceCount) {
+            index = 0;
+            endCycle();
+        }
         if (s.deviceActive[index] != 0 && s.deviceStates[index].state != kDeviceIdle) {
             s.currentDevice = static_cast<int16_t>(index);
             QueueVisitPackets(s, index);
             break;
-        }
-        if (++index == kDeviceCount) {
-            index = 0;
-            endCycle();
         }
     }
     return cycleClosed;

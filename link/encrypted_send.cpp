@@ -6,6 +6,7 @@
 #include "link/link_channel_state.h"
 #include "platform/byte_order.h"
 #include "platform/debug_output.h"
+#include "platform/message_box.h"
 
 #include <mutex>
 #include <string>
@@ -132,6 +133,9 @@ int LinkChannel::SendEncrypted(const LinkPacket& packet) {
         OutputDebugString("SendStep: channel " + std::to_string(s.channelNumber) + ": " +
                           std::to_string(tail) + " bytes to encrypt exceed the cipher's limit of " +
                           std::to_string(kGostMaxBody) + "; packet not sent\n");
+        ShowMessageBox(kSendRefusedCaption, "Шифруемая часть пакета длиннее " +
+                                                std::to_string(kGostMaxBody) + " байт (" +
+                                                std::to_string(tail) + "): пакет не послан");
         return -1;
     }
     PadRecord pad{};

@@ -7,8 +7,8 @@
 
 namespace tarvu {
 
-void TraceBlock(const LinkChannel* channel, const uint8_t* data, size_t n, int direction,
-                const nsAddress& peer, int stage) {
+void CallTraceData(const LinkChannel* channel, const uint8_t* data, size_t n, int direction,
+                   const nsAddress& peer, int stage) {
     const LinkCallbacks* callbacks = ActiveCallbacks();
     if (callbacks == nullptr || callbacks->TraceData == nullptr) {
         return;

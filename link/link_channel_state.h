@@ -143,8 +143,12 @@ constexpr int kTraceSent = 1;
 constexpr int kTraceStageRaw = 0;    // packet as sent, chunk as received
 constexpr int kTraceStageFrame = 1;  // frame after encoding, packet after decoding
 
-void TraceBlock(const LinkChannel* channel, const uint8_t* data, size_t n, int direction,
-                const nsAddress& peer, int stage);
+// Hands one block to the application's TraceData callback, if it has one.
+void CallTraceData(const LinkChannel* channel, const uint8_t* data, size_t n, int direction,
+                   const nsAddress& peer, int stage);
+
+// Caption of the message box that tells the user a packet was not sent.
+inline constexpr char kSendRefusedCaption[] = "Внимание!";
 
 // Where a fetched message's copy joins the send queue: the cycle builder appends it, a
 // repetition goes ahead of everything queued.

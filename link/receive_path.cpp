@@ -12,13 +12,13 @@ void LinkChannel::ReceiveChunk(const nsAddress& sender, const uint8_t* data, siz
     const MainWindow* window = CurrentMainWindow();
     const bool substitution = window != nullptr && window->SubstitutionChecked();
 
-    TraceBlock(this, data, n, kTraceReceived, sender, kTraceStageRaw);
+    CallTraceData(this, data, n, kTraceReceived, sender, kTraceStageRaw);
     if (!substitution) {
         return;
     }
     const std::lock_guard<std::mutex> lock(s.receiveMutex);
     s.decoder.Feed(data, n, [&](const uint8_t* packet, size_t length) {
-        TraceBlock(this, packet, length, kTraceReceived, sender, kTraceStageFrame);
+        CallTraceData(this, packet, length, kTraceReceived, sender, kTraceStageFrame);
         // Whoever answers with a whole frame becomes the remembered converter.
         s.remoteAddress.store(sender.address);
     });

@@ -48,4 +48,13 @@ size_t SendQueue::Size() const {
     return packets_.size();
 }
 
+size_t SendQueue::UserPackets() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    size_t count = 0;
+    for (const auto& packet : packets_) {
+        count += packet->accounted == 0 ? 1 : 0;
+    }
+    return count;
+}
+
 }  // namespace tarvu

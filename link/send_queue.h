@@ -27,6 +27,8 @@ public:
 
     bool Empty() const;
     size_t Size() const;
+    // Packets that the user queued (not accounted): what is left of the user's sends.
+    size_t UserPackets() const;
 
 private:
     mutable std::mutex mutex_;

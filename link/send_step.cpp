@@ -1,6 +1,7 @@
 #include "link/link_channel.h"
 #include "link/link_channel_state.h"
 #include "platform/debug_output.h"
+#include "platform/message_box.h"
 
 #include <string>
 #include <vector>
@@ -100,13 +101,17 @@ int LinkChannel::SendPacket(const uint8_t* data, size_t n) {
         if ((port < 0 || port > 0xFFFF) && s.transport.SerialBaudRate() == 0) {
             OutputDebugString("SendPacket: send port " + std::to_string(port) +
                               " is out of range; packet not sent\n");
+            // The front end's box does not hold up this worker: the dialog shows it from its
+            // own thread later, the command line writes one line.
+            ShowMessageBox(kSendRefusedCaption, "Порт передачи " + std::to_string(port) +
+                                                    " вне пределов 0..65535: пакет не послан");
             return -1;
         }
         destination.port = static_cast<uint16_t>(port);
         substitution = window->SubstitutionChecked();
     }
 
-    TraceBlock(this, data, n, kTraceSent, destination, kTraceStageRaw);
+    CallTraceData(this, data, n, kTraceSent, destination, kTraceStageRaw);
     if (!substitution) {
         return s.transport.Send(destination, data, n);
     }
@@ -114,7 +119,7 @@ int LinkChannel::SendPacket(const uint8_t* data, size_t n) {
     // copies the bytes, so the area may end with this call.
     std::vector<uint8_t> frame(FrameAreaSize(n));
     const size_t frameLength = FrameEncode(frame.data(), data, n);
-    TraceBlock(this, frame.data(), frameLength, kTraceSent, destination, kTraceStageFrame);
+    CallTraceData(this, frame.data(), frameLength, kTraceSent, destination, kTraceStageFrame);
     return s.transport.Send(destination, frame.data(), frameLength);
 }
 

@@ -12,6 +12,11 @@ std::filesystem::path ExecutableDirectory();
 // found out by creating and removing a small file there.
 bool IsDirectoryWritable(const std::filesystem::path& directory);
 
+// True when `file` is a regular file that the process may rewrite: it has a write
+// permission bit and opens for writing (the superuser too is refused a read-only file or
+// file system). Never waits, whatever the file is.
+bool IsFileWritable(const std::filesystem::path& file);
+
 // The user's configuration base directory: $XDG_CONFIG_HOME when it is an absolute path,
 // otherwise ~/.config (home from $HOME, else the password database); empty when there is
 // no home directory either.

@@ -32,6 +32,8 @@ public:
     // handling treats as either signal.
     void Interrupt();
     void Terminate();
+    // SIGHUP, as a closed terminal sends it.
+    void Hangup();
 
 private:
 #ifdef _WIN32

@@ -4,9 +4,13 @@
 // Operations are started against descriptors associated with the port under a key; when they
 // finish, the port hands them out as completions (byte count, key, operation record, error)
 // to the threads that wait on it, in the order they finished. A posted receive is armed on its
-// socket: when the socket becomes readable, the port itself performs the recvfrom into the
-// operation's buffer. A readiness wait completes with 0 bytes when its descriptor becomes
-// readable (serial lines). Post() queues a completion directly, with any key and byte count.
+// socket: when the socket becomes readable, the port itself reads the datagram into the
+// operation's buffer (taking every datagram that waits with one recvmmsg and handing the rest
+// to the following receives, in order). A readiness wait completes with 0 bytes when its descriptor
+// becomes readable (serial lines). Post() queues a completion directly, with any key and byte
+// count, after first completing every operation whose I/O has already happened: sockets are
+// otherwise read only while a thread waits on the port, and a datagram that came while every thread
+// was busy must still come out before a completion posted after it.
 //
 // Concurrency: at most `concurrency` threads run completions at once. A thread counts as
 // running from the moment Get() hands it a completion until it calls Get() again or
@@ -122,7 +126,15 @@ private:
 
     void QueueLocked(const Completion& completion);
     void CompleteLocked(uintptr_t key, Overlapped* op, uint32_t bytes, uint32_t error);
+    // Completes `receive` with the oldest datagram that waits; false when none does.
     bool TryReceiveLocked(Registration& reg, const PendingReceive& receive);
+    // Takes every datagram that waits on the socket, up to a batch, into the read-ahead;
+    // false with *error set when the socket reported a failure instead.
+    bool ReadAheadLocked(Registration& reg, uint32_t* error);
+    bool ReceiveOneLocked(Registration& reg, const PendingReceive& receive);
+    // Completes every posted operation whose I/O has already happened.
+    void CollectFinishedLocked();
+    void CompleteReadinessLocked(Registration& reg, uint32_t events);
     void ArmLocked(Registration& reg);
     void PollLocked(std::unique_lock<std::mutex>& lock, int timeoutMs);
     void HandleEventLocked(Registration& reg, uint32_t events);

@@ -1,5 +1,5 @@
 #pragma once
-// SIGINT and SIGTERM as a stop request for the command-line programs.
+// SIGINT, SIGTERM and SIGHUP as a stop request for the command-line programs.
 
 #include <functional>
 #include <string>
@@ -14,7 +14,7 @@ void InstallStopSignals();
 // The name of the stop event of the process `processId` (Windows).
 std::string StopEventName(unsigned long processId);
 
-// True once SIGINT or SIGTERM has arrived (or RequestStop was called).
+// True once SIGINT, SIGTERM or SIGHUP has arrived (or RequestStop was called).
 bool StopRequested();
 
 // Records a stop request as a signal would; tests and callers that end a wait early use it.

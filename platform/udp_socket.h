@@ -17,6 +17,18 @@ constexpr int kSendDone = 0;
 constexpr int kSendFailed = -1;
 constexpr int kSendWouldBlock = -2;
 
+// Why a bind failed, in terms the application can act on.
+enum class BindFailure {
+    kNone,          // the last bind succeeded, or none was tried
+    kAccessDenied,  // the port needs privileges the process lacks (ports below 1024)
+    kAddressInUse,  // another socket holds the port
+    kOther,
+};
+
+// The outcome of the last Bind or BindLoopback on the calling thread; taking it resets it to
+// kNone, so a caller can tell what one operation of its own met.
+BindFailure TakeLastBindFailure();
+
 class UdpSocket {
 public:
     UdpSocket() = default;

@@ -8,7 +8,9 @@ packages=(
     libcli11-dev qt6-base-dev qt6-svg-dev libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libgcrypt20-dev libssl-dev
+    clang libclang-rt-14-dev
     fonts-liberation fonts-dejavu-core
+    dpkg-dev fakeroot lintian desktop-file-utils appstream man-db groff-base bash-completion
 )
 
 missing=()

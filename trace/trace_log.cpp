@@ -2,15 +2,9 @@
 
 #include "platform/debug_output.h"
 
-#include <atomic>
 #include <utility>
 
 namespace tarvu {
-namespace {
-
-std::atomic<TraceLog*> installedLog{nullptr};
-
-}  // namespace
 
 TraceLog::TraceLog(TraceBuffer* buffer, LineListener listener, Clock clock)
     : buffer_(buffer), listener_(std::move(listener)), clock_(std::move(clock)) {
@@ -18,7 +12,10 @@ TraceLog::TraceLog(TraceBuffer* buffer, LineListener listener, Clock clock)
 
 int TraceLog::TraceData(const TraceBlock& block) {
     const LocalTime time = block.stage == 0 && clock_ ? clock_() : LocalTime{};
-    const std::string line = FormatTraceLine(block, time);
+    std::string line = FormatTraceLine(block, time);
+    if (annotator_) {
+        annotator_(block, line);
+    }
     OutputDebugString(line);
     if (buffer_ != nullptr) {
         buffer_->Append(line);
@@ -27,21 +24,6 @@ int TraceLog::TraceData(const TraceBlock& block) {
         listener_(line);
     }
     return 1;
-}
-
-void InstallTraceLog(TraceLog* log) {
-    installedLog.store(log, std::memory_order_release);
-}
-
-int TraceData(const LinkChannel* /*channel*/, const uint8_t* data, uint32_t length, int direction,
-              const nsAddress* peer, uint32_t port, int stage) {
-    TraceLog* log = installedLog.load(std::memory_order_acquire);
-    if (log == nullptr) {
-        return 1;
-    }
-    const TraceBlock block =
-        MakeTraceBlock(data, length, direction, peer != nullptr ? peer->address : 0, port, stage);
-    return log->TraceData(block);
 }
 
 }  // namespace tarvu

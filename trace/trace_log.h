@@ -1,7 +1,7 @@
 #pragma once
 // The application's trace: formats each traced block, writes the line to the debug sink,
-// appends it to the trace buffer and hands it to a listener (the command line prints it, the
-// dialog posts it to its own thread). Installed behind the engine's TraceData callback.
+// appends it to an optional trace buffer and hands it to a listener (the command line prints
+// it, the dialog posts it to its own thread). The application's TraceData callback calls it.
 
 #include "link/engine_config.h"
 #include "platform/local_time.h"
@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 namespace tarvu {
 
@@ -18,6 +19,8 @@ public:
     // Called with each finished line (ending in "\n") on the thread that traced the block.
     using LineListener = std::function<void(const std::string& line)>;
     using Clock = std::function<LocalTime()>;
+    // Appends to a block's line the lines that explain it; they travel with it as one piece.
+    using Annotator = std::function<void(const TraceBlock& block, std::string& text)>;
 
     // `buffer` may be null and is not owned; it must outlive this object.
     explicit TraceLog(TraceBuffer* buffer, LineListener listener = {}, Clock clock = &GetLocalTime);
@@ -25,19 +28,14 @@ public:
     // Always 1 (the engine ignores the result).
     int TraceData(const TraceBlock& block);
 
+    // Set before the engine can trace.
+    void SetAnnotator(Annotator annotator) { annotator_ = std::move(annotator); }
+
 private:
     TraceBuffer* buffer_;
     LineListener listener_;
     Clock clock_;
+    Annotator annotator_;
 };
-
-// The engine's callbacks reach the installed log; null uninstalls. Uninstall only once the
-// engine can no longer call (its channels closed), since a running call keeps using the log.
-void InstallTraceLog(TraceLog* log);
-
-// Matches TraceDataFn. Only the low 16 bits of `port` are used; with no log installed the
-// block is dropped. Always returns 1.
-int TraceData(const LinkChannel* channel, const uint8_t* data, uint32_t length, int direction,
-              const nsAddress* peer, uint32_t port, int stage);
 
 }  // namespace tarvu

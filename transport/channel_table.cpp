@@ -157,8 +157,17 @@ void ForEachOpenChannel(const std::function<void(cnsLibnetProvider&)>& visit) {
     }
 }
 
+namespace {
+thread_local BindFailure lastOpenBindFailure = BindFailure::kNone;
+}  // namespace
+
+BindFailure LastOpenBindFailure() {
+    return lastOpenBindFailure;
+}
+
 int OpenChannel(const ChannelRequest& request) {
     Channels& c = TheChannels();
+    lastOpenBindFailure = BindFailure::kNone;
     const EngineConfig* config = ActiveEngineConfig();
     const bool acceptUnconfigured = EngineAcceptsUnconfigured() == 1;
     const ChannelRecord* record = nullptr;
@@ -176,14 +185,21 @@ int OpenChannel(const ChannelRequest& request) {
         return 0;
     }
     // A second object in an occupied slot would push the first out of the table while its
-    // driver and worker kept running.
+    // driver and worker kept running. A UDP channel is told as the already-open check tells
+    // it (the occupant is open); a serial line is refused without a word.
     if (FindChannel(request.channelNumber) != nullptr) {
+        if (request.kind == kChannelKindUdp) {
+            cnsLibnetProvider::ReportAlreadyOpen();
+        }
         return 0;
     }
 
+    TakeLastBindFailure();
     auto channel =
         std::make_unique<cnsLibnetProvider>(request, acceptUnconfigured ? BlankRecord() : *record);
+    const BindFailure bindFailure = TakeLastBindFailure();
     if (channel->Failed()) {
+        lastOpenBindFailure = bindFailure;
         return 0;  // the destructor tears the half-built channel down
     }
     const std::lock_guard<std::mutex> lock(c.mutex);

@@ -3,6 +3,7 @@
 // through which worker threads keep a channel alive while they run code of it.
 
 #include "link/engine_config.h"
+#include "platform/udp_socket.h"
 
 #include <functional>
 
@@ -16,6 +17,9 @@ constexpr int kChannelSlots = 256;
 // (refusals and failures are shown to the user in message boxes; FindChannel tells whether
 // the channel exists); -1 only when the socket layer cannot be started.
 int OpenChannel(const ChannelRequest& request);
+// Why the last OpenChannel on the calling thread left no channel because its socket could
+// not be bound to the read port; kNone when it opened or failed for another reason.
+BindFailure LastOpenBindFailure();
 // Closes the channel in the request's slot, if open. Always 0.
 int CloseChannel(const ChannelRequest& request);
 

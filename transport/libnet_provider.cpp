@@ -30,7 +30,7 @@ cnsLibnetProvider::cnsLibnetProvider(const ChannelRequest& request, const Channe
         serialBaudRate_ = record.remotePort;  // the same field carries a serial line's rate
         serialDeviceName_.assign(record.serialDevice.data());
     } else if (AlreadyOpen(record)) {
-        ShowMessageBox(kAlreadyOpenCaption, kAlreadyOpenText);
+        ReportAlreadyOpen();
         failed_ = true;
         return;
     }
@@ -39,6 +39,10 @@ cnsLibnetProvider::cnsLibnetProvider(const ChannelRequest& request, const Channe
         link_->SetRemote(record.remoteAddress, record.remotePort);
     }
     OpenDriver();
+}
+
+void cnsLibnetProvider::ReportAlreadyOpen() {
+    ShowMessageBox(kAlreadyOpenCaption, kAlreadyOpenText);
 }
 
 cnsLibnetProvider::~cnsLibnetProvider() {
@@ -66,8 +70,11 @@ void cnsLibnetProvider::OpenDriver() {
     params.serialName = serialDeviceName_.c_str();
     params.serialBaudRate = serialBaudRate_;
 
-    // Live and running before the first receive is posted, so that a datagram arriving at
-    // once is neither ignored nor left without a receive to follow it.
+    // Live and running before the first receive is posted, so that the worker takes the
+    // completion of a datagram arriving at once and posts the next receive. The datagram
+    // itself is lost, though: the channel enters the table only after this constructor, and
+    // the worker delivers to the lowest channel in the table, so while the table is empty (as
+    // when the read port changed and the channel is being reopened) it has nowhere to go.
     RegisterLiveChannel(this);
     running_ = 1;
     receiving_ = 1;
@@ -114,6 +121,7 @@ void cnsLibnetProvider::PostTimerSend() {
     }
     running_ = 1;
     receiving_ = 1;
+    pendingSteps_.fetch_add(1);
     driver_->PostKind(nsT_TIMER_SEND);
 }
 

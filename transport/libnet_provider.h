@@ -28,6 +28,9 @@ public:
 
     bool Failed() const { return failed_; }
 
+    // Tells the user that a UDP channel is open already ("Такой ИП уже был открыт!!!").
+    static void ReportAlreadyOpen();
+
     // Clears the flags, wakes a sleeping send step, shuts the driver down and destroys it.
     void Stop();
 
@@ -39,6 +42,11 @@ public:
     uint32_t Running() const { return running_.load(); }
     uint32_t Receiving() const { return receiving_.load(); }
     void SetRunning(uint32_t value);
+
+    // Send-step completions posted and not yet taken by a worker (run or skipped).
+    uint32_t PendingSendSteps() const { return pendingSteps_.load(); }
+    // The worker has taken one send-step completion of this channel.
+    void SendStepTaken() { pendingSteps_.fetch_sub(1); }
 
     // LinkTransport.
     int Send(const nsAddress& destination, const uint8_t* data, size_t n) override;
@@ -57,6 +65,7 @@ private:
 
     std::atomic<uint32_t> running_{0};
     std::atomic<uint32_t> receiving_{0};
+    std::atomic<uint32_t> pendingSteps_{0};
     uint32_t serialBaudRate_ = 0;
     std::string serialDeviceName_;
     WaitableTimer stepTimer_;

@@ -118,6 +118,9 @@ void WorkerThread() {
             OutputDebugString("ERROR_OPERATION_ABORTED; \n");
         }
         if (!channel || !channel->HasOpenedDriver()) {
+            if (channel && kind == nsT_TIMER_SEND) {
+                channel->SendStepTaken();
+            }
             continue;
         }
         cnsIoDriver* driver = channel->Driver();
@@ -139,6 +142,7 @@ void WorkerThread() {
                 if (channel->Running() == 1) {
                     channel->Link().SendStep();
                 }
+                channel->SendStepTaken();
                 break;
             default:  // nsIOT_SEND, nsIOT_ERROR and unknown kinds: nothing further
                 break;

@@ -3,16 +3,21 @@
 #include "app/cli/client_mode_view.h"
 #include "app/cli/message_option.h"
 #include "app/cli/send_step_poller.h"
+#include "app/cli/terminal_text.h"
+#include "app/cli/trace_output.h"
 #include "app/dotted_address.h"
 #include "app/main_dialog_logic.h"
 #include "app/settings.h"
 #include "link/hex_text.h"
 #include "platform/debug_output.h"
+#include "platform/message_box.h"
 #include "platform/stop_signal.h"
+#include "trace/session_figures.h"
 
 #include <array>
 #include <cstdio>
 #include <memory>
+#include <unistd.h>
 
 namespace tarvu::cli {
 namespace {
@@ -29,8 +34,9 @@ Standard output carries the trace: one line per datagram, time, peer address:por
 and every frame decoded from a received datagram follow as indented "..." lines. Message boxes
 appear on standard error as "caption: text".
 
-The session ends --wait ms after the last send, after --count received datagrams, or at
-Ctrl+C or SIGTERM, whichever comes first; each way runs the closing sequence.
+The session ends --wait ms after the last packet has left, after --count received datagrams,
+or at Ctrl+C, SIGTERM or SIGHUP (a closed terminal), whichever comes first; each way runs the
+closing sequence. Packets still queued at the end are counted on standard error.
 
 Cipher test: --gost-key configures channel 1 from its record with the cipher on, the key given
 and --to/--port as the converter's address: every packet leaves with its addresses in clear and
@@ -55,6 +61,18 @@ The client prints the packet it sent (<--) and the echoed reply (-->).)";
 // The dialog's one channel, named in the messages given on the command line.
 constexpr uint8_t kClientChannelNumber = 1;
 
+void PrintSessionFigures(const SessionFigures& figures, std::FILE* out) {
+    std::string block = "tarvu-cli: session figures\n";
+    const std::string lines = FormatSessionFigures(figures);
+    size_t start = 0;
+    while (start < lines.size()) {
+        const size_t end = lines.find('\n', start);
+        block += "  " + lines.substr(start, end - start + 1);
+        start = end + 1;
+    }
+    std::fwrite(block.data(), 1, block.size(), out);
+}
+
 }  // namespace
 
 void AddClientOptions(CLI::App& app, ClientOptions& options) {
@@ -76,8 +94,9 @@ void AddClientOptions(CLI::App& app, ClientOptions& options) {
         ->check(CLI::Range(0, 65535));
     auto* frame = app.add_flag_callback(
         "--frame", [&options] { options.frame = true; },
-        "Frame coding on: packets leave between 7E and 7F with 7E 7F 7D escaped, received "
-        "datagrams are cut into frames (\"Заменять запрещённые символы\")");
+        "Frame coding on: packets leave between 7E and 7F with the bytes 7D 7E 7F FF 2B and "
+        "those below 20 escaped (7D, then the byte XOR 40), received datagrams are cut into "
+        "frames (\"Заменять запрещённые символы\")");
     auto* noFrame = app.add_flag_callback(
         "--no-frame", [&options] { options.frame = false; },
         "Frame coding off: packets leave as typed; default for both: the stored "
@@ -93,8 +112,8 @@ void AddClientOptions(CLI::App& app, ClientOptions& options) {
         ->capture_default_str()
         ->check(CLI::Range(0, 3600000));
     app.add_option("--wait", options.waitMs,
-                   "Milliseconds to keep receiving after the last send (or after start-up when "
-                   "nothing is sent); default: until Ctrl+C or SIGTERM")
+                   "Milliseconds to keep receiving after the last packet has left (or after "
+                   "start-up when nothing is sent); default: until Ctrl+C, SIGTERM or SIGHUP")
         ->check(CLI::Range(0, 86400000));
     app.add_option("--count", options.count, "End after this many received datagrams")
         ->check(CLI::Range(1, 1000000000));
@@ -116,7 +135,8 @@ void AddClientOptions(CLI::App& app, ClientOptions& options) {
         ->take_all();
     app.add_option("--poll-interval", options.pollIntervalMs,
                    "Post a send step every this many milliseconds while the channel runs: an "
-                   "empty queue is refilled from the pending messages")
+                   "empty queue is refilled from the pending messages; while a step still "
+                   "waits (3000 ms after a message) the next is posted only once it has run")
         ->check(CLI::Range(1, 3600000));
     auto* serial = app.add_option(
         "--serial", options.serialDevice,
@@ -129,6 +149,16 @@ void AddClientOptions(CLI::App& app, ClientOptions& options) {
     serial->needs(baud);
     baud->needs(serial);
     serial->excludes(gostKey);
+    app.add_flag("--decode", options.decode,
+                 "Below every packet sent and every packet received (each decoded frame with "
+                 "--frame) a line \"...= dev= addr2= type= qual= code= body=\" with the header "
+                 "fields, the message code's name and, for received packets, reply=<ms>ms since "
+                 "the last packet sent to that peer; a reply from an address or port other than "
+                 "the destination is said once as \"...= new sender ADDRESS:PORT\"");
+    app.add_flag("--stats", options.stats,
+                 "At the end, the session figures on standard error: datagrams and bytes each "
+                 "way, frames decoded and bytes the frame decoder dropped, reply times (count, "
+                 "min, median, max ms), senders seen");
     app.add_flag("--debug", options.debug,
                  "Debug output (worker lines, trace lines, message descriptions) on standard "
                  "error");
@@ -139,8 +169,7 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
     if (!options.to.empty()) {
         Octets octets = {};
         if (!ParseDottedAddress(options.to, octets)) {
-            std::fprintf(stderr, "tarvu-cli: --to: \"%s\" is not an IPv4 address\n",
-                         options.to.c_str());
+            PrintErrorLine("tarvu-cli: --to: \"%s\" is not an IPv4 address", options.to.c_str());
             return kClientUsageError;
         }
         pinned.ipAddress = octets;
@@ -158,19 +187,19 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
         std::vector<uint8_t> bytes;
         std::string error;
         if (!ParseHexStrict(options.gostKey, bytes, error) || bytes.size() != gostKey.size()) {
-            std::fprintf(stderr, "tarvu-cli: --gost-key: %s\n",
-                         error.empty() ? "the key has 32 bytes (64 hex digits)" : error.c_str());
+            PrintErrorLine("tarvu-cli: --gost-key: %s",
+                           error.empty() ? "the key has 32 bytes (64 hex digits)" : error.c_str());
             return kClientUsageError;
         }
         std::copy(bytes.begin(), bytes.end(), gostKey.begin());
     }
     if (options.baudRate != 0 && options.serialDevice.empty()) {
-        std::fprintf(stderr, "tarvu-cli: --serial: no device path\n");
+        PrintErrorLine("tarvu-cli: --serial: no device path");
         return kClientUsageError;
     }
     if (options.serialDevice.size() >= ChannelRecord{}.serialDevice.size()) {
-        std::fprintf(stderr, "tarvu-cli: --serial: the device path is longer than %zu bytes\n",
-                     ChannelRecord{}.serialDevice.size() - 1);
+        PrintErrorLine("tarvu-cli: --serial: the device path is longer than %zu bytes",
+                       ChannelRecord{}.serialDevice.size() - 1);
         return kClientUsageError;
     }
     std::vector<MessageRecord> messages;
@@ -178,7 +207,7 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
         MessageRecord message;
         std::string error;
         if (!ParseMessageOption(text, kClientChannelNumber, message, error)) {
-            std::fprintf(stderr, "tarvu-cli: --message: %s\n", error.c_str());
+            PrintErrorLine("tarvu-cli: --message: %s", error.c_str());
             return kClientUsageError;
         }
         messages.push_back(message);
@@ -186,12 +215,20 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
 
     EnableDebugToStderr(options.debug);
     InstallStopSignals();
+    // Message boxes quote what the user gave (a serial device path, for one).
+    const MessageBoxHandler previousBoxes =
+        SetMessageBoxHandler([](const std::string& caption, const std::string& text) {
+            PrintErrorLine("%s: %s", caption.c_str(), text.c_str());
+        });
     // The option's text is UTF-8; a path made from a plain string would read it in the
     // system's ANSI code page on Windows and lose Cyrillic names.
     const std::string& file = options.settingsFile;
     Settings settings =
         Settings::Locate(std::filesystem::path(std::u8string(file.begin(), file.end())));
-    ClientModeView view(pinned);
+    // The worker traces into a queue; it never waits for standard output.
+    TraceOutput traceOutput(STDOUT_FILENO);
+    ClientModeView view(pinned,
+                        [&traceOutput](const std::string& line) { traceOutput.Append(line); });
     MainDialogLogic logic(view, settings, title, channels);
     if (!options.gostKey.empty()) {
         logic.SetCipherMode(gostKey, options.announceKey);
@@ -202,17 +239,21 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
     for (const MessageRecord& message : messages) {
         logic.Messages().AddPending(message);
     }
+    logic.Session().SetDecode(options.decode);
     logic.Initialise();
+    const uint8_t channelNumber = logic.Request().channelNumber;
     std::unique_ptr<SendStepPoller> poller;
     if (options.pollIntervalMs && logic.ChannelOpen()) {
         poller = std::make_unique<SendStepPoller>(
-            std::chrono::milliseconds(*options.pollIntervalMs), [&logic] { logic.PostSendStep(); });
+            std::chrono::milliseconds(*options.pollIntervalMs), [&logic] { logic.PostSendStep(); },
+            [&channels, channelNumber] { return channels.PendingSendSteps(channelNumber) == 0; });
     }
 
     const auto countReached = [&options, &logic] {
         return options.count && logic.ReceivedDatagrams() >= static_cast<uint64_t>(*options.count);
     };
     int result = kClientOk;
+    size_t pressed = 0;
     if (!logic.ChannelOpen()) {
         // The transport has said why on standard error; close as the dialog would.
         result = kClientChannelNotOpen;
@@ -227,15 +268,43 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
             }
             view.SetPacketText(options.sends[i]);
             logic.Send();
+            ++pressed;
         }
-        if (!ended && !StopRequested()) {
+        // Each sent packet holds the worker for its wait, so sends pressed faster than that
+        // queue up: --wait counts from the moment the last of them has left.
+        const auto allLeft = [&channels, channelNumber, &countReached] {
+            return countReached() || channels.QueuedUserPackets(channelNumber) == 0;
+        };
+        if (!ended && !StopRequested() && !WaitForStop(-1, allLeft) && !countReached()) {
             WaitForStop(options.waitMs.value_or(-1), countReached);
         }
+    }
+    // Whatever ended the session early, say what did not go out.
+    const size_t queued = logic.ChannelOpen() ? channels.QueuedUserPackets(channelNumber) : 0;
+    if (queued > 0) {
+        PrintErrorLine("tarvu-cli: %zu queued packet%s not sent", queued, queued == 1 ? "" : "s");
+    }
+    if (logic.ChannelOpen() && pressed < options.sends.size()) {
+        const size_t left = options.sends.size() - pressed;
+        PrintErrorLine("tarvu-cli: %zu --send packet%s not queued", left, left == 1 ? "" : "s");
     }
     // No step may be posted while the closing sequence closes the channel.
     poller.reset();
     logic.OkSteps();
     logic.DestroySteps();
+    SetMessageBoxHandler(previousBoxes);
+    // Every line is written, however long the reader takes, unless the session was asked to
+    // stop: then standard output gets a quarter of a second more, and what it did not take is
+    // counted.
+    const size_t unwritten =
+        traceOutput.Finish([] { return StopRequested(); }, std::chrono::milliseconds(250));
+    if (unwritten > 0) {
+        PrintErrorLine("tarvu-cli: %zu trace line%s not written to standard output", unwritten,
+                       unwritten == 1 ? "" : "s");
+    }
+    if (options.stats) {
+        PrintSessionFigures(logic.Session().Figures(), stderr);
+    }
     return result;
 }
 

@@ -21,7 +21,7 @@ struct ClientOptions {
     std::optional<bool> frame;
     std::vector<std::string> sends;
     int intervalMs = 300;
-    std::optional<int> waitMs;  // none: until SIGINT or SIGTERM
+    std::optional<int> waitMs;  // none: until SIGINT, SIGTERM or SIGHUP
     std::optional<int> count;
     bool debug = false;
     // Cipher test: 64 hex digits of the channel's GOST key; empty: packets leave plain.
@@ -32,6 +32,9 @@ struct ClientOptions {
     // Serial line: channel 1 is a serial channel on this device at --baud; empty: UDP.
     std::string serialDevice;
     uint32_t baudRate = 0;
+    // A decoded line below every link packet's trace line; the session figures at the end.
+    bool decode = false;
+    bool stats = false;
 };
 
 // Adds the client options to the top-level application, with a help text and an example.

@@ -4,12 +4,12 @@
 
 namespace tarvu::cli {
 
-ClientModeView::ClientModeView(PinnedFields pinned, std::FILE* trace)
-    : pinned_(std::move(pinned)), trace_(trace) {
-    ipAddress_ = pinned_.ipAddress.value_or(ipAddress_);
-    sendPort_ = pinned_.sendPort.value_or(sendPort_);
-    readPort_ = pinned_.readPort.value_or(readPort_);
-    substitution_ = pinned_.substitution.value_or(substitution_);
+ClientModeView::ClientModeView(PinnedFields pinned, TraceSink trace)
+    : pinned_(std::move(pinned)), trace_(std::move(trace)) {
+    controls_.SetIpAddress(pinned_.ipAddress.value_or(std::array<uint8_t, 4>{}));
+    controls_.SetSendPortText(pinned_.sendPort.value_or(std::string()));
+    controls_.SetReadPortText(pinned_.readPort.value_or(std::string()));
+    controls_.SetSubstitutionChecked(pinned_.substitution.value_or(false));
 }
 
 std::string ClientModeView::PacketText() const {
@@ -21,41 +21,39 @@ void ClientModeView::SetPacketText(const std::string& text) {
 }
 
 std::array<uint8_t, 4> ClientModeView::IpAddress() const {
-    return ipAddress_;
+    return controls_.ReadIpAddress();
 }
 
 void ClientModeView::SetIpAddress(const std::array<uint8_t, 4>& octets) {
-    ipAddress_ = pinned_.ipAddress.value_or(octets);
+    controls_.SetIpAddress(pinned_.ipAddress.value_or(octets));
 }
 
 std::string ClientModeView::ReadPortText() const {
-    return readPort_;
+    return controls_.ReadPortText();
 }
 
 void ClientModeView::SetReadPortText(const std::string& text) {
-    readPort_ = pinned_.readPort.value_or(text);
+    controls_.SetReadPortText(pinned_.readPort.value_or(text));
 }
 
 std::string ClientModeView::SendPortText() const {
-    return sendPort_;
+    return controls_.SendPortText();
 }
 
 void ClientModeView::SetSendPortText(const std::string& text) {
-    sendPort_ = pinned_.sendPort.value_or(text);
+    controls_.SetSendPortText(pinned_.sendPort.value_or(text));
 }
 
 bool ClientModeView::SubstitutionChecked() const {
-    return substitution_;
+    return controls_.SubstitutionChecked();
 }
 
 void ClientModeView::SetSubstitutionChecked(bool checked) {
-    substitution_ = pinned_.substitution.value_or(checked);
+    controls_.SetSubstitutionChecked(pinned_.substitution.value_or(checked));
 }
 
 void ClientModeView::AppendTraceLine(const std::string& line) {
-    std::lock_guard<std::mutex> lock(traceMutex_);
-    std::fwrite(line.data(), 1, line.size(), trace_);
-    std::fflush(trace_);
+    trace_(line);
 }
 
 }  // namespace tarvu::cli

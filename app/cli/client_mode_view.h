@@ -1,12 +1,12 @@
 #pragma once
 // The dialog's fields for tarvu-cli: kept in memory, with the values given on the command line
 // pinned, so that they take the stored values' place when the start-up fills the fields.
-// Trace lines go to standard output, one flushed line at a time.
+// Trace lines go to a sink (standard output through a writer thread in the program).
 
+#include "app/control_state.h"
 #include "app/dialog_view.h"
 
-#include <cstdio>
-#include <mutex>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -21,8 +21,9 @@ struct PinnedFields {
 
 class ClientModeView : public DialogView {
 public:
-    // `trace` receives the trace lines (standard output in the program).
-    explicit ClientModeView(PinnedFields pinned, std::FILE* trace = stdout);
+    // `trace` receives the trace lines, on whichever thread traces; it must not block.
+    using TraceSink = std::function<void(const std::string& line)>;
+    ClientModeView(PinnedFields pinned, TraceSink trace);
 
     std::string PacketText() const override;
     void SetPacketText(const std::string& text) override;
@@ -34,6 +35,7 @@ public:
     void SetSendPortText(const std::string& text) override;
     bool SubstitutionChecked() const override;
     void SetSubstitutionChecked(bool checked) override;
+    MainWindow& Controls() override { return controls_; }
     void ClearAddressList() override {}
     void AddAddressLine(const std::string& /*line*/) override {}
     void SetStatusText(int /*which*/, const std::string& /*text*/) override {}
@@ -41,13 +43,9 @@ public:
 
 private:
     PinnedFields pinned_;
-    std::FILE* trace_;
-    std::mutex traceMutex_;
+    TraceSink trace_;
     std::string packet_;
-    std::array<uint8_t, 4> ipAddress_ = {};
-    std::string sendPort_;
-    std::string readPort_;
-    bool substitution_ = false;
+    ControlState controls_;
 };
 
 }  // namespace tarvu::cli

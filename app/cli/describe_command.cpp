@@ -1,5 +1,6 @@
 #include "app/cli/commands.h"
 #include "app/cli/hex_args.h"
+#include "app/cli/terminal_text.h"
 #include "trace/message_catalogue.h"
 
 #include <cstdio>
@@ -12,7 +13,7 @@ namespace {
 // Parses 1 to `maxDigits` hexadecimal digits; on failure prints what is wrong and returns false.
 bool ParseHexNumber(const std::string& text, const char* what, size_t maxDigits, uint32_t& value) {
     if (text.empty()) {
-        std::fprintf(stderr, "tarvu-cli: %s is empty\n", what);
+        PrintErrorLine("tarvu-cli: %s is empty", what);
         return false;
     }
     value = 0;
@@ -29,23 +30,23 @@ bool ParseHexNumber(const std::string& text, const char* what, size_t maxDigits,
         if (digit < 0) {
             const unsigned char u = static_cast<unsigned char>(c);
             if (u >= 0x20 && u < 0x7F) {
-                std::fprintf(stderr,
-                             "tarvu-cli: %s: not a hexadecimal digit: '%c' at position %zu of "
-                             "\"%s\"\n",
-                             what, c, i + 1, text.c_str());
+                PrintErrorLine(
+                    "tarvu-cli: %s: not a hexadecimal digit: '%c' at position %zu of "
+                    "\"%s\"",
+                    what, c, i + 1, text.c_str());
             } else {
-                std::fprintf(stderr,
-                             "tarvu-cli: %s: not a hexadecimal digit: byte 0x%02X at position "
-                             "%zu\n",
-                             what, u, i + 1);
+                PrintErrorLine(
+                    "tarvu-cli: %s: not a hexadecimal digit: byte 0x%02X at position "
+                    "%zu",
+                    what, u, i + 1);
             }
             return false;
         }
         value = value * 16 + static_cast<uint32_t>(digit);
     }
     if (text.size() > maxDigits) {
-        std::fprintf(stderr, "tarvu-cli: %s \"%s\" has more than %zu hexadecimal digits\n", what,
-                     text.c_str(), maxDigits);
+        PrintErrorLine("tarvu-cli: %s \"%s\" has more than %zu hexadecimal digits", what,
+                       text.c_str(), maxDigits);
         return false;
     }
     return true;

@@ -1,4 +1,5 @@
 #include "app/cli/commands.h"
+#include "app/cli/terminal_text.h"
 #include "platform/plain_udp_socket.h"
 #include "platform/stop_signal.h"
 #include "trace/trace_line.h"
@@ -38,11 +39,11 @@ int RunEcho(const EchoOptions& options) {
     PlainUdpSocket socket;
     std::string error;
     if (!socket.Bind(static_cast<uint16_t>(options.listen), error)) {
-        std::fprintf(stderr, "tarvu-cli echo: cannot listen on UDP port %d: %s\n", options.listen,
-                     error.c_str());
+        PrintErrorLine("tarvu-cli echo: cannot listen on UDP port %d: %s", options.listen,
+                       error.c_str());
         return 1;
     }
-    std::fprintf(stderr, "tarvu-cli echo: listening on UDP port %u\n", socket.LocalPort());
+    PrintErrorLine("tarvu-cli echo: listening on UDP port %u", socket.LocalPort());
     std::fflush(stderr);
     std::vector<uint8_t> buffer(kMaxDatagram);
     int echoed = 0;
@@ -53,7 +54,7 @@ int RunEcho(const EchoOptions& options) {
             continue;
         }
         if (n < 0) {
-            std::fprintf(stderr, "tarvu-cli echo: receive failed\n");
+            PrintErrorLine("tarvu-cli echo: receive failed");
             return 1;
         }
         const size_t size = static_cast<size_t>(n);
@@ -61,7 +62,7 @@ int RunEcho(const EchoOptions& options) {
         if (socket.SendTo(peer, buffer.data(), size)) {
             PrintTrace(buffer.data(), size, 1, peer);
         } else {
-            std::fprintf(stderr, "tarvu-cli echo: could not send the datagram back\n");
+            PrintErrorLine("tarvu-cli echo: could not send the datagram back");
         }
         ++echoed;
     }

@@ -2,6 +2,7 @@
 
 #include "app/cli/commands.h"
 #include "app/cli/hex_args.h"
+#include "app/cli/terminal_text.h"
 #include "link/frame_codec.h"
 #include "link/hex_text.h"
 #include "link/link_packet.h"
@@ -25,9 +26,8 @@ int RunEncode(const std::vector<std::string>& words) {
         return kUsageError;
     }
     if (packet.size() > LinkPacket::kCapacity) {
-        std::fprintf(stderr,
-                     "tarvu-cli: the packet has %zu bytes; a link packet holds at most %zu\n",
-                     packet.size(), LinkPacket::kCapacity);
+        PrintErrorLine("tarvu-cli: the packet has %zu bytes; a link packet holds at most %zu",
+                       packet.size(), LinkPacket::kCapacity);
         return kUsageError;
     }
     std::vector<uint8_t> frame(FrameAreaSize(packet.size()));

@@ -1,5 +1,6 @@
 #include "app/cli/commands.h"
 #include "app/cli/hex_args.h"
+#include "app/cli/terminal_text.h"
 #include "crypto/gost_cipher.h"
 #include "link/hex_text.h"
 
@@ -22,8 +23,8 @@ int RunGostEncrypt(const GostEncryptArgs& args) {
         return kUsageError;
     }
     if (keyBytes.size() != GostKey{}.size()) {
-        std::fprintf(stderr, "tarvu-cli: the key must be 32 bytes (64 hex digits), not %zu\n",
-                     keyBytes.size());
+        PrintErrorLine("tarvu-cli: the key must be 32 bytes (64 hex digits), not %zu",
+                       keyBytes.size());
         return kUsageError;
     }
     std::vector<uint8_t> body;
@@ -31,8 +32,8 @@ int RunGostEncrypt(const GostEncryptArgs& args) {
         return kUsageError;
     }
     if (body.size() > kGostMaxBody) {
-        std::fprintf(stderr, "tarvu-cli: a body of %zu bytes is longer than the %zu allowed\n",
-                     body.size(), kGostMaxBody);
+        PrintErrorLine("tarvu-cli: a body of %zu bytes is longer than the %zu allowed", body.size(),
+                       kGostMaxBody);
         return kUsageError;
     }
     GostKey key;
@@ -42,7 +43,7 @@ int RunGostEncrypt(const GostEncryptArgs& args) {
     PadRecord pad{};
     const uint8_t n = GostEncryptPacket(body, length, pad, key);
     if (n == 0) {
-        std::fprintf(stderr, "tarvu-cli: the body was not encrypted\n");
+        PrintErrorLine("tarvu-cli: the body was not encrypted");
         return 1;
     }
     std::printf("pad: %s\n", FormatHexBytes(pad.data(), pad[0] + 1u).c_str());

@@ -1,5 +1,6 @@
 #include "app/cli/hex_args.h"
 
+#include "app/cli/terminal_text.h"
 #include "link/hex_text.h"
 
 #include <cstdio>
@@ -16,7 +17,7 @@ bool ParseHexArgs(const std::vector<std::string>& words, std::vector<uint8_t>& o
     }
     std::string error;
     if (!ParseHexStrict(joined, out, error)) {
-        std::fprintf(stderr, "tarvu-cli: %s\n", error.c_str());
+        PrintErrorLine("tarvu-cli: %s", error.c_str());
         return false;
     }
     return true;

@@ -2,8 +2,12 @@
 
 #include "app/cli/client_mode.h"
 #include "app/cli/commands.h"
+#include "app/cli/terminal_text.h"
 #include "platform/console.h"
+#include "tarvu_build_info.h"
 
+#include <iostream>
+#include <sstream>
 #include <string_view>
 
 int main(int argc, char** argv) {
@@ -11,7 +15,7 @@ int main(int argc, char** argv) {
     CLI::App app{
         "Tarvu command-line client: send link packets to a converter over UDP and trace every "
         "byte both ways, or use the engineer's tools below."};
-    app.set_version_flag("--version", "tarvu-cli 1.0");
+    app.set_version_flag("--version", "tarvu-cli " TARVU_VERSION);
     int exitCode = 0;
     tarvu::cli::ClientOptions clientOptions;
     tarvu::cli::AddClientOptions(app, clientOptions);
@@ -23,8 +27,13 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        // Help and version exit 0; every parse error is a usage error, exit 2.
-        return app.exit(e) == 0 ? 0 : 2;
+        // Help and version exit 0; every parse error is a usage error, exit 2. Errors quote
+        // the arguments, so their control bytes are escaped before they reach the terminal.
+        std::ostringstream errors;
+        const int code = app.exit(e, std::cout, errors);
+        std::cerr << tarvu::cli::EscapeControls(errors.str(), /*keepLineEnds=*/true);
+        std::cerr.flush();
+        return code == 0 ? 0 : 2;
     }
     if (app.get_subcommands().empty()) {
         // No subcommand: the client itself. Its message boxes carry the program's name.

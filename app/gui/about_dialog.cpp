@@ -2,6 +2,7 @@
 
 #include "app/gui/app_icon.h"
 #include "app/gui/dialog_units.h"
+#include "tarvu_build_info.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -25,7 +26,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     icon->setGeometry(iconRect);
     icon->setPixmap(AppIcon().pixmap(iconRect.size().boundedTo(QSize(32, 32))));
 
-    auto* version = new QLabel(QStringLiteral("Tarvu Version 1.0"), this);
+    auto* version = new QLabel(QStringLiteral("Tarvu Version " TARVU_VERSION), this);
     version->setObjectName(QStringLiteral("aboutVersion"));
     version->setTextFormat(Qt::PlainText);
     version->setGeometry(units.ToPixels(QRect(40, 10, 119, 8)));

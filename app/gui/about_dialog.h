@@ -1,5 +1,5 @@
 #pragma once
-// The About box: the icon, "Tarvu Version 1.0" and OK, 235 x 55 dialog units.
+// The About box: the icon, "Tarvu Version X.Y.Z" and OK, 235 x 55 dialog units.
 
 #include <QDialog>
 

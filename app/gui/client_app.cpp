@@ -6,11 +6,12 @@ namespace tarvu {
 
 ClientApp::ClientApp(Settings& settings, std::string title, ChannelService& channels,
                      AddressQuery addresses)
-    : dialog_(controls_),
-      logic_(dialog_, settings, std::move(title), channels, std::move(addresses)) {
+    : logic_(dialog_, settings, std::move(title), channels, std::move(addresses)),
+      decode_(dialog_, logic_.Session(), settings) {
+    logic_.SetReadPortTimer(&readPortTimer_);
     DialogHooks hooks;
-    hooks.controlsChanged = [this] { logic_.PublishControls(); };
     hooks.readPortChanged = [this](const std::string&) { logic_.OnReadPortChanged(); };
+    hooks.readPortFocusLost = [this] { logic_.OnReadPortFocusLost(); };
     hooks.send = [this] { logic_.Send(); };
     // OK, Enter and the close box: the closing records, then the fields, as the window goes.
     hooks.ok = [this] {

@@ -3,8 +3,9 @@
 // together. The program, the GUI tests and the responsiveness benchmark all start the client
 // through it, so they run the same wiring.
 
-#include "app/control_state.h"
+#include "app/gui/decode_controls.h"
 #include "app/gui/main_dialog.h"
+#include "app/gui/qt_one_shot_timer.h"
 #include "app/main_dialog_logic.h"
 
 #include <string>
@@ -29,12 +30,14 @@ public:
 
     MainDialog& Dialog() { return dialog_; }
     MainDialogLogic& Logic() { return logic_; }
+    DecodeControls& Decode() { return decode_; }
 
 private:
-    ControlState controls_;
+    QtOneShotTimer readPortTimer_;
     MainDialog dialog_;
     // Declared after the dialog, so destroyed first.
     MainDialogLogic logic_;
+    DecodeControls decode_;
 };
 
 }  // namespace tarvu

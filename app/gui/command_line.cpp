@@ -1,5 +1,7 @@
 #include "app/gui/command_line.h"
 
+#include "tarvu_build_info.h"
+
 #include <QCommandLineParser>
 
 namespace tarvu {
@@ -28,7 +30,7 @@ CommandLineResult ParseGuiCommandLine(const QStringList& arguments, GuiOptions& 
         return CommandLineResult::kExitSuccess;
     }
     if (parser.isSet(version)) {
-        message = QStringLiteral("tarvu 1.0\n");
+        message = QStringLiteral("tarvu " TARVU_VERSION "\n");
         return CommandLineResult::kExitSuccess;
     }
     if (!parser.positionalArguments().isEmpty()) {

@@ -3,9 +3,11 @@
 #include "app/gui/client_app.h"
 #include "app/gui/command_line.h"
 #include "app/gui/qt_message_box.h"
+#include "app/gui/signal_closer.h"
 #include "app/settings.h"
 #include "platform/debug_output.h"
 #include "platform/message_box.h"
+#include "tarvu_build_info.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -17,7 +19,12 @@ namespace {
 
 void SetApplicationNames() {
     QCoreApplication::setApplicationName(QStringLiteral("tarvu"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TARVU_VERSION));
+}
+
+// The desktop finds the menu entry and icon of the windows by this name (Wayland's app id).
+void SetDesktopFileName() {
+    QGuiApplication::setDesktopFileName(QStringLiteral(TARVU_APP_ID));
 }
 
 // Prints what the parser has to say and tells whether the program goes on.
@@ -61,6 +68,7 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     SetApplicationNames();
+    SetDesktopFileName();
     if (!Parse(options, status)) {
         return status;
     }
@@ -72,9 +80,15 @@ int main(int argc, char** argv) {
     tarvu::Settings settings =
         tarvu::Settings::Locate(std::filesystem::path(options.settingsFile.toStdString()));
     {
+        // Taken over before the start-up, so that a signal arriving while it runs waits for
+        // the event loop instead of ending the program unsaved.
+        tarvu::SignalCloser stopSignals;
         tarvu::ClientApp client(settings, QApplication::applicationName().toStdString());
         tarvu::InstallQtMessageBoxHandler(&client.Dialog());
         QObject::connect(&client.Dialog(), &QDialog::finished, &app, &QCoreApplication::quit);
+        // The same closing as the close box, also while the window hides in the tray.
+        QObject::connect(&stopSignals, &tarvu::SignalCloser::closeRequested, &client.Dialog(),
+                         &QWidget::close);
         client.Start();
         status = QApplication::exec();
     }

@@ -18,6 +18,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QThread>
 
 #include <algorithm>
 
@@ -55,8 +56,7 @@ void HideAndDisable(QWidget* widget) {
 
 }  // namespace
 
-MainDialog::MainDialog(ControlState& controls, QWidget* parent)
-    : QDialog(parent), controls_(controls) {
+MainDialog::MainDialog(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("mainDialog"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -164,10 +164,8 @@ void MainDialog::BuildControls() {
     destination_ = new IpAddressEdit(this);
     destination_->setObjectName(control::Name(control::kDestination));
     Place(destination_, {224, 30, 139, 15});
-    connect(destination_, &IpAddressEdit::addressChanged, this, [this] {
-        controls_.SetIpAddress(destination_->Address());
-        ControlsChanged();
-    });
+    connect(destination_, &IpAddressEdit::addressChanged, this,
+            [this] { controls_.SetIpAddress(destination_->Address()); });
 
     QPushButton* clear = MakeButton(control::kClearTrace, QStringLiteral("Clear trace"), this);
     Place(clear, {616, 97, 57, 13});
@@ -177,18 +175,16 @@ void MainDialog::BuildControls() {
         new QCheckBox(QStringLiteral("Заменять запрещённые символы (7E 7F 7D ...)"), this);
     substitution_->setObjectName(control::Name(control::kSubstitution));
     Place(substitution_, {145, 74, 174, 15});
-    connect(substitution_, &QCheckBox::toggled, this, [this](bool checked) {
-        controls_.SetSubstitutionChecked(checked);
-        ControlsChanged();
-    });
+    connect(substitution_, &QCheckBox::toggled, this,
+            [this](bool checked) { controls_.SetSubstitutionChecked(checked); });
 
     readPort_ = MakeEdit(control::kReadPort, true, this);
+    readPort_->installEventFilter(this);
     Place(readPort_, {425, 72, 30, 15});
     connect(readPort_, &QLineEdit::textChanged, this, [this](const QString& text) {
         // Published first: reopening the channel reads the port from the ControlState.
         const std::string port = text.toStdString();
         controls_.SetReadPortText(port);
-        ControlsChanged();
         if (hooks_.readPortChanged) {
             hooks_.readPortChanged(port);
         }
@@ -196,10 +192,8 @@ void MainDialog::BuildControls() {
 
     sendPort_ = MakeEdit(control::kSendPort, true, this);
     Place(sendPort_, {425, 30, 30, 15});
-    connect(sendPort_, &QLineEdit::textChanged, this, [this](const QString& text) {
-        controls_.SetSendPortText(text.toStdString());
-        ControlsChanged();
-    });
+    connect(sendPort_, &QLineEdit::textChanged, this,
+            [this](const QString& text) { controls_.SetSendPortText(text.toStdString()); });
 
     Place(
         MakeLabel(QStringLiteral("Порт передачи :"), control::LabelName(control::kSendPort), this),
@@ -227,10 +221,19 @@ void MainDialog::PublishControls() {
     controls_.SetSubstitutionChecked(substitution_->isChecked());
 }
 
-void MainDialog::ControlsChanged() {
-    if (hooks_.controlsChanged) {
-        hooks_.controlsChanged();
+bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == readPort_ && event->type() == QEvent::FocusOut && hooks_.readPortFocusLost) {
+        // Queued: the hook may show a modal box, which must not run inside the focus change.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (hooks_.readPortFocusLost) {
+                    hooks_.readPortFocusLost();
+                }
+            },
+            Qt::QueuedConnection);
     }
+    return QDialog::eventFilter(watched, event);
 }
 
 void MainDialog::ResetHiddenControls() {
@@ -361,10 +364,20 @@ void MainDialog::AddAddressLine(const std::string& line) {
 }
 
 void MainDialog::SetStatusText(int which, const std::string& text) {
+    const QString qText = QString::fromStdString(text);
+    if (QThread::currentThread() == thread()) {
+        ShowStatusText(which, qText);
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this, [this, which, qText] { ShowStatusText(which, qText); }, Qt::QueuedConnection);
+}
+
+void MainDialog::ShowStatusText(int which, const QString& text) {
     if (which == 0) {
-        status0_->setText(QString::fromStdString(text));
+        status0_->setText(text);
     } else if (which == 1) {
-        status1_->setText(QString::fromStdString(text));
+        status1_->setText(text);
     }
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The main dialog: every control of the client's window, its size and arrangement, the trace
-// field, the four controls the engine reads (published to a ControlState on every change), the
-// hooks that the application logic connects, the About box and hiding in the notification area.
+// field, the four controls the engine reads (published to its ControlState on every change),
+// the hooks that the application logic connects, the About box and hiding in the notification
+// area.
 
 #include "app/control_state.h"
 #include "app/dialog_view.h"
@@ -34,18 +35,17 @@ struct DialogHooks {
     // closing runs the same steps as OK.
     std::function<void()> close;
     std::function<void()> escape;  // Escape; the dialog then ends rejected
-    // Any change of the four controls the engine reads (2045, 1047, 1046, 1045), typed or set,
-    // once the dialog's ControlState holds the new value.
-    std::function<void()> controlsChanged;
-    // Every change of the read-port text (1046), typed or set; runs after controlsChanged.
+    // Every change of the read-port text (1046), typed or set, once the ControlState holds it.
     std::function<void(const std::string&)> readPortChanged;
+    // The read-port field lost the keyboard focus.
+    std::function<void()> readPortFocusLost;
 };
 
 class MainDialog : public QDialog, public DialogView {
     Q_OBJECT
 
 public:
-    explicit MainDialog(ControlState& controls, QWidget* parent = nullptr);
+    explicit MainDialog(QWidget* parent = nullptr);
     ~MainDialog() override;
 
     void SetHooks(DialogHooks hooks) { hooks_ = std::move(hooks); }
@@ -68,8 +68,10 @@ public:
     void SetSendPortText(const std::string& text) override;
     bool SubstitutionChecked() const override;
     void SetSubstitutionChecked(bool checked) override;
+    ControlState& Controls() override { return controls_; }
     void ClearAddressList() override;
     void AddAddressLine(const std::string& line) override;
+    // Posted to the user-interface thread when called from another one.
     void SetStatusText(int which, const std::string& text) override;
     void AppendTraceLine(const std::string& line) override;
     void ResetHiddenControls() override;
@@ -82,6 +84,7 @@ protected:
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -97,9 +100,9 @@ private:
     void BuildControls();
     void Place(QWidget* widget, const QRect& units, Anchor anchor = Anchor::kFixed);
     void PublishControls();
-    void ControlsChanged();
+    void ShowStatusText(int which, const QString& text);
 
-    ControlState& controls_;
+    ControlState controls_;
     DialogHooks hooks_;
     std::vector<Placement> placements_;
     QSize baseSize_;

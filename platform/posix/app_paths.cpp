@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -34,6 +35,26 @@ bool IsDirectoryWritable(const std::filesystem::path& directory) {
     ::close(fd);
     ::unlink(probe.c_str());
     return true;
+}
+
+bool IsFileWritable(const std::filesystem::path& file) {
+    // The type is looked at before opening: opening a named pipe or a device could wait or
+    // have effects of its own.
+    struct stat st {};
+    const mode_t writeBits = S_IWUSR | S_IWGRP | S_IWOTH;
+    if (file.empty() || ::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        (st.st_mode & writeBits) == 0) {
+        return false;
+    }
+    // Opening for writing changes nothing in the file and asks what access() would not
+    // answer truthfully for the superuser (a read-only file system, for one).
+    const int fd = ::open(file.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    ::close(fd);
+    return regular;
 }
 
 std::filesystem::path UserConfigHome() {

@@ -82,4 +82,10 @@ void ChildProcess::Terminate() {
     }
 }
 
+void ChildProcess::Hangup() {
+    if (pid_ > 0 && !status_) {
+        ::kill(pid_, SIGHUP);
+    }
+}
+
 }  // namespace tarvu

@@ -3,9 +3,13 @@
 #include "platform/sockaddr_conversion.h"
 #include "platform/udp_socket.h"
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <poll.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -16,6 +20,28 @@ namespace {
 // epoll data of the eventfd; registrations count from 1.
 constexpr uint64_t kWakeId = 0;
 constexpr int kMaxEvents = 16;
+
+// Datagrams taken from a socket with one recvmmsg when a receive finds none read ahead.
+// Receives of at most kAheadSlotBytes are served from them; larger ones read directly.
+constexpr size_t kAheadBatch = 16;
+constexpr size_t kAheadSlotBytes = 512;
+
+struct AheadDatagram {
+    uint32_t length = 0;  // the datagram's real length, even when the slot holds less
+    sockaddr_in source{};
+    uint8_t data[kAheadSlotBytes];
+};
+
+// Datagrams already taken from the socket and not yet handed to a receive, oldest first.
+// Only a receive's own read fills it, so it is never non-empty while a receive is pending:
+// a datagram waits here exactly as it would in the socket's buffer.
+struct ReadAhead {
+    std::array<AheadDatagram, kAheadBatch> slots;
+    size_t next = 0;
+    size_t count = 0;
+
+    bool Empty() const { return next == count; }
+};
 
 // The port a thread currently runs a completion of, for the concurrency count. Ports are told
 // apart by a serial number, never by address: a later port may reuse a destroyed one's address.
@@ -30,6 +56,7 @@ struct CompletionPort::Registration {
     uint64_t id = 0;
     std::deque<PendingReceive> receives;
     std::deque<Overlapped*> readiness;
+    std::unique_ptr<ReadAhead> ahead;  // made by the first receive that uses it
     bool inEpoll = false;
     uint32_t mask = 0;
 
@@ -143,6 +170,9 @@ int CompletionPort::PostReadiness(int fd, Overlapped* op) {
 
 void CompletionPort::Post(uint32_t bytes, uintptr_t key, Overlapped* op) {
     std::unique_lock<std::mutex> lock(mutex_);
+    // I/O that finished before this post must come out before it, even while no thread waits
+    // on the port to notice it (the worker may sleep in a send step).
+    CollectFinishedLocked();
     CompleteLocked(key, op, bytes, kErrorNone);
     WakePoller(lock);
 }
@@ -169,20 +199,14 @@ bool CompletionPort::Get(Completion* out, int timeoutMs) {
     }
     for (;;) {
         if (running_ < concurrency_) {
+            // Posts collect the I/O that finished before them, so the queue is already in
+            // the order things finished and a stream of posts cannot starve the sockets.
             if (!queue_.empty()) {
-                // Let I/O that is ready join the queue first, so that a stream of posts can
-                // never starve the sockets; completions still leave in arrival order.
-                if (!polling_) {
-                    PollLocked(lock, 0);
-                }
-                if (running_ < concurrency_ && !queue_.empty()) {
-                    *out = queue_.front();
-                    queue_.pop_front();
-                    ++running_;
-                    tRunningOn = serial_;
-                    return true;
-                }
-                continue;
+                *out = queue_.front();
+                queue_.pop_front();
+                ++running_;
+                tRunningOn = serial_;
+                return true;
             }
             if (!polling_) {
                 const int wait = remaining();
@@ -232,6 +256,74 @@ void CompletionPort::CompleteLocked(uintptr_t key, Overlapped* op, uint32_t byte
 }
 
 bool CompletionPort::TryReceiveLocked(Registration& reg, const PendingReceive& receive) {
+    if (reg.ahead == nullptr || reg.ahead->Empty()) {
+        if (receive.capacity > kAheadSlotBytes) {
+            return ReceiveOneLocked(reg, receive);
+        }
+        uint32_t error = kErrorNone;
+        if (!ReadAheadLocked(reg, &error)) {
+            if (error == kErrorNone) {
+                return false;  // nothing waiting
+            }
+            CompleteLocked(reg.key, receive.op, 0, error);
+            return true;
+        }
+    }
+    const AheadDatagram& datagram = reg.ahead->slots[reg.ahead->next++];
+    const uint32_t stored = std::min<uint32_t>(datagram.length, kAheadSlotBytes);
+    const uint32_t bytes = std::min(stored, receive.capacity);
+    std::memcpy(receive.buffer, datagram.data, bytes);
+    if (receive.from != nullptr) {
+        *receive.from = FromSockaddr(datagram.source);
+    }
+    if (receive.fromLength != nullptr) {
+        *receive.fromLength = kSocketAddressLength;
+    }
+    CompleteLocked(reg.key, receive.op, bytes,
+                   datagram.length > bytes ? kErrorMoreData : kErrorNone);
+    return true;
+}
+
+bool CompletionPort::ReadAheadLocked(Registration& reg, uint32_t* error) {
+    if (reg.ahead == nullptr) {
+        reg.ahead = std::make_unique<ReadAhead>();
+    }
+    ReadAhead& ahead = *reg.ahead;
+    std::array<mmsghdr, kAheadBatch> messages{};
+    std::array<iovec, kAheadBatch> parts{};
+    for (size_t i = 0; i < kAheadBatch; ++i) {
+        parts[i] = iovec{ahead.slots[i].data, kAheadSlotBytes};
+        messages[i].msg_hdr.msg_iov = &parts[i];
+        messages[i].msg_hdr.msg_iovlen = 1;
+        messages[i].msg_hdr.msg_name = &ahead.slots[i].source;
+        messages[i].msg_hdr.msg_namelen = sizeof ahead.slots[i].source;
+    }
+    for (;;) {
+        // MSG_TRUNC makes each length the datagram's real one. A failure after the first
+        // datagram stays pending on the socket and is reported by the next read.
+        const int got =
+            ::recvmmsg(reg.fd, messages.data(), kAheadBatch, MSG_DONTWAIT | MSG_TRUNC, nullptr);
+        if (got > 0) {
+            for (int i = 0; i < got; ++i) {
+                ahead.slots[static_cast<size_t>(i)].length =
+                    messages[static_cast<size_t>(i)].msg_len;
+            }
+            ahead.next = 0;
+            ahead.count = static_cast<size_t>(got);
+            return true;
+        }
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got == 0 || errno == EAGAIN || errno == EWOULDBLOCK) {
+            return false;
+        }
+        *error = errno == ECONNREFUSED ? kErrorPortUnreachable : kErrorGenFailure;
+        return false;
+    }
+}
+
+bool CompletionPort::ReceiveOneLocked(Registration& reg, const PendingReceive& receive) {
     for (;;) {
         sockaddr_in source{};
         socklen_t length = sizeof source;
@@ -261,6 +353,36 @@ bool CompletionPort::TryReceiveLocked(Registration& reg, const PendingReceive& r
                        errno == ECONNREFUSED ? kErrorPortUnreachable : kErrorGenFailure);
         return true;
     }
+}
+
+void CompletionPort::CollectFinishedLocked() {
+    for (auto& entry : byFd_) {
+        Registration& reg = *entry.second;
+        while (!reg.receives.empty() && TryReceiveLocked(reg, reg.receives.front())) {
+            reg.receives.pop_front();
+        }
+        if (!reg.readiness.empty()) {
+            pollfd probe{reg.fd, POLLIN, 0};
+            if (::poll(&probe, 1, 0) == 1) {
+                uint32_t events = 0;
+                events |= (probe.revents & POLLIN) != 0 ? EPOLLIN : 0u;
+                events |= (probe.revents & POLLERR) != 0 ? EPOLLERR : 0u;
+                events |= (probe.revents & POLLHUP) != 0 ? EPOLLHUP : 0u;
+                CompleteReadinessLocked(reg, events);
+            }
+        }
+    }
+}
+
+void CompletionPort::CompleteReadinessLocked(Registration& reg, uint32_t events) {
+    if (reg.readiness.empty() || (events & (EPOLLIN | EPOLLERR | EPOLLHUP)) == 0) {
+        return;
+    }
+    const uint32_t error = (events & EPOLLIN) != 0 ? kErrorNone : kErrorBrokenPipe;
+    for (Overlapped* op : reg.readiness) {
+        CompleteLocked(reg.key, op, 0, error);
+    }
+    reg.readiness.clear();
 }
 
 void CompletionPort::ArmLocked(Registration& reg) {
@@ -326,13 +448,7 @@ void CompletionPort::HandleEventLocked(Registration& reg, uint32_t events) {
         // Reports that no receive took (sk_err was already cleared) would keep EPOLLERR set.
         DrainSocketErrors(reg.fd);
     }
-    if (!reg.readiness.empty() && (events & (EPOLLIN | EPOLLERR | EPOLLHUP)) != 0) {
-        const uint32_t error = (events & EPOLLIN) != 0 ? kErrorNone : kErrorBrokenPipe;
-        for (Overlapped* op : reg.readiness) {
-            CompleteLocked(reg.key, op, 0, error);
-        }
-        reg.readiness.clear();
-    }
+    CompleteReadinessLocked(reg, events);
 }
 
 void CompletionPort::WakePoller(std::unique_lock<std::mutex>& lock) {

@@ -25,6 +25,8 @@ void InstallStopSignals() {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A closed terminal: the session still ends with its closing sequence.
+    sigaction(SIGHUP, &action, nullptr);
 }
 
 bool StopRequested() {

@@ -15,12 +15,34 @@
 namespace tarvu {
 namespace {
 
+thread_local BindFailure lastBindFailure = BindFailure::kNone;
+
 int BindTo(int fd, uint32_t addressNetworkOrder, uint16_t port) {
     const sockaddr_in local = ToSockaddr(MakeSocketAddress(addressNetworkOrder, port));
-    return ::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0 ? 0 : -1;
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0) {
+        lastBindFailure = BindFailure::kNone;
+        return 0;
+    }
+    switch (errno) {
+        case EACCES:
+        case EPERM:
+            lastBindFailure = BindFailure::kAccessDenied;
+            break;
+        case EADDRINUSE:
+            lastBindFailure = BindFailure::kAddressInUse;
+            break;
+        default:
+            lastBindFailure = BindFailure::kOther;
+            break;
+    }
+    return -1;
 }
 
 }  // namespace
+
+BindFailure TakeLastBindFailure() {
+    return std::exchange(lastBindFailure, BindFailure::kNone);
+}
 
 UdpSocket::~UdpSocket() {
     Close();

@@ -5,7 +5,9 @@
 #include "app/channel_service.h"
 #include "link/engine.h"
 #include "link/main_window.h"
+#include "platform/message_box.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -18,11 +20,21 @@ public:
         MainWindow* window = config != nullptr && config->callbacks.GetMainWindow != nullptr
                                  ? config->callbacks.GetMainWindow()
                                  : nullptr;
-        openedPorts.push_back(window != nullptr ? PortFieldValue(window->ReadPortText()) : -1);
+        const int port = window != nullptr ? PortFieldValue(window->ReadPortText()) : -1;
+        openedPorts.push_back(port);
         openedKinds.push_back(request.kind);
         open = !failOpen && openResult == 0;
+        lastBindFailure = BindFailure::kNone;
+        if (const auto failure = bindFailures.find(port); failure != bindFailures.end()) {
+            // As the transport does: its own box, no channel, the reason kept for the caller.
+            ShowMessageBox("cnsLibnetProvider::cnsLibnetProvider",
+                           "Проблема с инициализаце(порт занят?)");
+            open = false;
+            lastBindFailure = failure->second;
+        }
         return openResult;
     }
+    BindFailure LastOpenBindFailure() const override { return lastBindFailure; }
     void Close(ChannelRequest& /*request*/) override {
         ++closeCount;
         open = false;
@@ -40,6 +52,9 @@ public:
     std::vector<int> openedPorts;
     std::vector<uint8_t> openedKinds;
     std::vector<std::vector<uint8_t>> submitted;
+    // Read ports that cannot be bound, and why.
+    std::map<int, BindFailure> bindFailures;
+    BindFailure lastBindFailure = BindFailure::kNone;
 };
 
 }  // namespace tarvu::testing

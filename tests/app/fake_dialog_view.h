@@ -2,6 +2,7 @@
 // A DialogView that keeps the fields in memory and records what the logic shows.
 
 #include "app/dialog_view.h"
+#include "link/main_window.h"
 
 #include <functional>
 #include <mutex>
@@ -27,6 +28,7 @@ public:
     void SetSendPortText(const std::string& text) override { sendPort = text; }
     bool SubstitutionChecked() const override { return substitution; }
     void SetSubstitutionChecked(bool checked) override { substitution = checked; }
+    MainWindow& Controls() override { return controls; }
     void ClearAddressList() override { addressLines.clear(); }
     void AddAddressLine(const std::string& line) override { addressLines.push_back(line); }
     void SetStatusText(int which, const std::string& text) override {
@@ -48,6 +50,19 @@ public:
     std::mutex traceMutex;
     std::vector<std::string> traceLines;
     bool hiddenReset = false;
+
+    // The engine's view of the fields above; the tests read and write them on one thread.
+    class Window : public MainWindow {
+    public:
+        explicit Window(const FakeDialogView& view) : view_(view) {}
+        std::array<uint8_t, 4> ReadIpAddress() const override { return view_.ip; }
+        std::string SendPortText() const override { return view_.sendPort; }
+        std::string ReadPortText() const override { return view_.readPort; }
+        bool SubstitutionChecked() const override { return view_.substitution; }
+
+    private:
+        const FakeDialogView& view_;
+    } controls{*this};
     // Stands in for the field's change notification, fired by every text change.
     std::function<void()> onReadPortChanged;
 };

@@ -4,7 +4,9 @@
 #include "app/settings_keys.h"
 #include "fake_channel_service.h"
 #include "fake_dialog_view.h"
+#include "fake_one_shot_timer.h"
 #include "link/engine.h"
+#include "platform/debug_output.h"
 #include "platform/message_box.h"
 #include "tests/support/temp_directory.h"
 
@@ -62,6 +64,7 @@ protected:
     std::unique_ptr<Settings> settings_;
     testing::FakeDialogView view_;
     testing::FakeChannelService channels_;
+    testing::FakeOneShotTimer timer_;  // outlives the logic that holds it
     std::unique_ptr<MainDialogLogic> logic_;
     std::vector<std::string> messages_;
     MessageBoxHandler previousHandler_;
@@ -187,6 +190,73 @@ TEST_F(MainDialogLogicTest, ReadPortChangesReopenOncePerChangeAfterTheStartUp) {
     EXPECT_EQ(messages_.back(), "tarvu: Не смог открыть устройство");
 }
 
+// Typing 10001 passes 1, 10, 100 and 1000, which an unprivileged user cannot bind: their
+// failures wait until the field settles or loses the focus, and vanish once a later text opens.
+TEST_F(MainDialogLogicTest, APrivilegedReadPortFailsSilentlyWhileTheEngineerTypes) {
+    const std::string kBox =
+        "cnsLibnetProvider::cnsLibnetProvider: Проблема с инициализаце(порт занят?)";
+    for (int port : {1, 10, 100, 1000, 5}) {
+        channels_.bindFailures[port] = BindFailure::kAccessDenied;
+    }
+    channels_.bindFailures[2000] = BindFailure::kAddressInUse;
+    testing::FakeOneShotTimer& timer = timer_;
+    view_.onReadPortChanged = [this] { logic_->OnReadPortChanged(); };
+    MainDialogLogic& logic = Start();
+    logic.SetReadPortTimer(&timer);
+
+    for (const char* text : {"", "1", "10", "100", "1000", "10001"}) {
+        view_.SetReadPortText(text);
+    }
+    EXPECT_EQ(channels_.openedPorts, (std::vector<int>{10001, 0, 1, 10, 100, 1000, 10001}));
+    EXPECT_TRUE(messages_.empty());
+    EXPECT_FALSE(timer.Active());
+    EXPECT_TRUE(channels_.open);
+
+    // Stopping at a privileged port: one box once the field has been still for a second.
+    view_.SetReadPortText("1");
+    EXPECT_TRUE(messages_.empty());
+    EXPECT_TRUE(logic.ReadPortFailureHeld());
+    EXPECT_EQ(timer.lastDelay, std::chrono::milliseconds(1000));
+    timer.Fire();
+    EXPECT_EQ(messages_, std::vector<std::string>{kBox});
+    logic.OnReadPortFocusLost();
+    EXPECT_EQ(messages_.size(), 1u);
+
+    // Leaving the field shows it at once, and only once.
+    view_.SetReadPortText("5");
+    EXPECT_EQ(messages_.size(), 1u);
+    logic.OnReadPortFocusLost();
+    EXPECT_EQ(messages_.size(), 2u);
+    EXPECT_FALSE(timer.Active());
+    timer.Fire();
+    logic.OnReadPortFocusLost();
+    EXPECT_EQ(messages_.size(), 2u);
+
+    // A port another program holds is reported at the keystroke, as before.
+    view_.SetReadPortText("2000");
+    EXPECT_EQ(messages_.size(), 3u);
+    EXPECT_EQ(messages_.back(), kBox);
+    EXPECT_FALSE(logic.ReadPortFailureHeld());
+
+    // Closing the dialog drops a failure still held.
+    view_.SetReadPortText("10");
+    logic.OkSteps();
+    timer.Fire();
+    logic.OnReadPortFocusLost();
+    EXPECT_EQ(messages_.size(), 3u);
+}
+
+// Without a timer (the command line) nothing is held back.
+TEST_F(MainDialogLogicTest, WithoutATimerAPrivilegedPortFailsAtOnce) {
+    channels_.bindFailures[1] = BindFailure::kAccessDenied;
+    view_.onReadPortChanged = [this] { logic_->OnReadPortChanged(); };
+    Start();
+    view_.SetReadPortText("1");
+    EXPECT_EQ(messages_, std::vector<std::string>{
+                             "cnsLibnetProvider::cnsLibnetProvider: Проблема с инициализаце(порт "
+                             "занят?)"});
+}
+
 TEST_F(MainDialogLogicTest, SendNormalisesStoresOnlyChangesAndConverts) {
     MainDialogLogic& logic = Start();
     struct Case {
@@ -210,6 +280,33 @@ TEST_F(MainDialogLogicTest, SendNormalisesStoresOnlyChangesAndConverts) {
     logic.Send();
     EXPECT_EQ(fs::last_write_time(settings_->File()), before);
     EXPECT_EQ(channels_.submitted.size(), 6u);
+}
+
+TEST_F(MainDialogLogicTest, SendTakesTheTextByCharacterAndStoresItInTheCodePage) {
+    MainDialogLogic& logic = Start();
+    view_.packet = "7Ж";
+    logic.Send();
+    EXPECT_EQ(channels_.submitted.back(), (Bytes{0x07}));
+    EXPECT_EQ(view_.packet, "7Ж");
+    EXPECT_EQ(Stored(kKeyPacket), "7Ж");
+    logic.OkSteps();
+    EXPECT_EQ(Stored(kKeyMacAddress), "7Ж");
+    std::ifstream in(settings_->File(), std::ios::binary);
+    std::ostringstream file;
+    file << in.rdbuf();
+    EXPECT_NE(file.str().find("PACKETIK=7\xC6\r\n"), std::string::npos) << file.str();
+    EXPECT_NE(file.str().find("(hex)=7\xC6\r\n"), std::string::npos) << file.str();
+
+    // A stored text is read by character too; a character the code page lacks is one "?".
+    Store(kKeyPacket, "Ж1 05");
+    view_.packet.clear();
+    logic.Send();
+    EXPECT_EQ(channels_.submitted.back(), (Bytes{0x00, 0x05}));
+    view_.packet = "中12";
+    logic.Send();
+    EXPECT_EQ(view_.packet, "?1 2");
+    EXPECT_EQ(Stored(kKeyPacket), "?1 2");
+    EXPECT_EQ(channels_.submitted.back(), (Bytes{0x00, 0x02}));
 }
 
 TEST_F(MainDialogLogicTest, AnEmptyFieldSendsTheStoredPacketAndLongPacketsAreRefused) {
@@ -283,6 +380,35 @@ TEST_F(MainDialogLogicTest, FieldsThatWereNeverLoadedAreNotSaved) {
     logic_->EscapeSteps();
     EXPECT_FALSE(fs::exists(settings_->File()));
     EXPECT_EQ(channels_.closeCount, 0);
+}
+
+TEST_F(MainDialogLogicTest, MessageCallbacksReachTheLiveObjectsPendingList) {
+    std::string debug;
+    DebugSink previous = SetDebugSink([&debug](std::string_view text) { debug += text; });
+    MainDialogLogic& logic = Start();
+    const LinkCallbacks callbacks = logic.Config().callbacks;
+    MessageRecord message;
+    message.SetCode(0x21);
+    message.SetChannelNumber(1);
+    message.SetDeviceAddress(5);
+    logic.Messages().AddPending(message);
+
+    MessageRecord out;
+    EXPECT_EQ(callbacks.FetchMessage(nullptr, &out, 0), 1);  // a peek does not count
+    EXPECT_EQ(out.Code(), 0x21u);
+    EXPECT_EQ(callbacks.FetchMessage(nullptr, &out, 1), 2);
+    EXPECT_EQ(callbacks.FetchMessage(nullptr, nullptr, 1), 0);
+    EXPECT_EQ(callbacks.DescribeMessage(nullptr), 1);
+    EXPECT_EQ(callbacks.DescribeMessage(&message), 1);  // retires the head
+    EXPECT_EQ(logic.Messages().PendingCount(), 0u);
+    EXPECT_EQ(debug, "05: - HardCode = 21(ma_ALARM) ; Param = 00\n");
+
+    // Once the object is gone the engine gets blank answers.
+    logic_.reset();
+    EXPECT_EQ(callbacks.FetchMessage(nullptr, &out, 1), 0);
+    EXPECT_EQ(callbacks.DescribeMessage(&message), 1);
+    SetDebugSink(std::move(previous));
+    EXPECT_EQ(debug, "05: - HardCode = 21(ma_ALARM) ; Param = 00\n");
 }
 
 TEST_F(MainDialogLogicTest, CallbacksReachTheLiveObjectOnly) {

@@ -121,21 +121,5 @@ TEST_F(MessageCallbacksTest, RepeatCountsOfZeroAndTheMaximum) {
     EXPECT_EQ(most.PendingCount(), 0u);
 }
 
-TEST_F(MessageCallbacksTest, EngineCallbacksForwardToTheInstalledInstance) {
-    MessageCallbacks callbacks = Make(2);
-    MessageRecord out;
-    MessageRecord message = Message(0x21, 1, 5, 0);
-    callbacks.AddPending(message);
-    EXPECT_EQ(FetchMessage(nullptr, &out, 1), 0);
-    InstallMessageCallbacks(&callbacks);
-    EXPECT_EQ(FetchMessage(nullptr, &out, 1), 2);
-    EXPECT_EQ(DescribeMessage(nullptr), 1);
-    EXPECT_EQ(DescribeMessage(&message), 1);
-    InstallMessageCallbacks(nullptr);
-    EXPECT_EQ(DescribeMessage(&message), 1);
-    EXPECT_EQ(callbacks.PendingCount(), 0u);
-    EXPECT_EQ(debug_, "05: - HardCode = 21(ma_ALARM) ; Param = 00\n");
-}
-
 }  // namespace
 }  // namespace tarvu

@@ -29,5 +29,22 @@ TEST(PacketText, EachGroupGivesItsLeadingHexDigits) {
     EXPECT_EQ(PacketTextToBytes("ff;80"), (Bytes{0xFF, 0x80}));
 }
 
+// The field holds single-byte characters: a Cyrillic letter is one character of a group, not
+// the two bytes of its UTF-8 form, and a character the code page lacks is one "?".
+TEST(PacketText, CyrillicAndForeignCharactersCountAsOneCharacterEach) {
+    EXPECT_EQ(NormalisePacketText("7Ж"), "7Ж");
+    EXPECT_EQ(NormalisePacketText("ЖЖЖ"), "ЖЖ Ж");
+    EXPECT_EQ(NormalisePacketText("7Ж1 2"), "7Ж 12");
+    EXPECT_EQ(NormalisePacketText("中7 1"), "?7 1");
+    EXPECT_EQ(PacketTextToBytes("7Ж"), (Bytes{0x07}));
+    EXPECT_EQ(PacketTextToBytes("ЖЖ Ж"), (Bytes{0x00, 0x00}));
+    EXPECT_EQ(PacketTextToBytes("7Ж 12"), (Bytes{0x07, 0x12}));
+    EXPECT_EQ(PacketTextToBytes("?7 1"), (Bytes{0x00, 0x01}));
+    // Malformed UTF-8 counts one "?" per byte, like any character the code page lacks.
+    EXPECT_EQ(NormalisePacketText("7\xFF"
+                                  "1"),
+              "7? 1");
+}
+
 }  // namespace
 }  // namespace tarvu

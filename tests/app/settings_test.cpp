@@ -1,11 +1,17 @@
 #include "app/settings.h"
 
 #include "app/settings_keys.h"
+#include "platform/message_box.h"
 #include "tests/support/temp_directory.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fcntl.h>
+#include <future>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace tarvu {
@@ -83,18 +89,31 @@ TEST(Settings, WindowsFileLoadsUnchangedAndRewritesTouchOneValue) {
     EXPECT_EQ(ReadBytes(file), expected);
 }
 
-TEST(Settings, LongPacketReadsBackAsItsFirst259Characters) {
+// The stored packet is read whole, up to the largest packet (512 bytes as "XX " groups);
+// every other key keeps the 259-character limit of a read.
+TEST(Settings, StoredPacketReadsWholeOtherKeysAreCutAt259Characters) {
     const TempDirectory dir;
     const Settings settings(dir / "settings.ini");
     std::string packet;
-    while (packet.size() < 300) {
+    while (packet.size() < 2000) {
         packet += "7E ";
     }
-    packet.resize(300);
+    packet.resize(299);  // 100 bytes
     ASSERT_TRUE(settings.Write(kSectionUdp, kKeyPacket, packet));
-    EXPECT_EQ(settings.Read(kSectionUdp, kKeyPacket), packet.substr(0, 259));
-    // The cut text differs from the stored one, so saving it again rewrites the key.
-    EXPECT_EQ(settings.SaveIfChanged(kSectionUdp, kKeyPacket, packet), SaveResult::kWritten);
+    EXPECT_EQ(settings.Read(kSectionUdp, kKeyPacket), packet);
+    EXPECT_EQ(settings.SaveIfChanged(kSectionUdp, kKeyPacket, packet), SaveResult::kUnchanged);
+
+    std::string longest = std::string(2000, 'A');
+    ASSERT_TRUE(settings.Write(kSectionUdp, kKeyPacket, longest));
+    EXPECT_EQ(settings.Read(kSectionUdp, kKeyPacket), longest.substr(0, 512 * 3));
+
+    for (const auto& [section, key] :
+         {std::pair{kSectionUdp, kKeyMacAddress}, std::pair{kSectionCipher, kKeyPacket}}) {
+        ASSERT_TRUE(settings.Write(section, key, packet));
+        EXPECT_EQ(settings.Read(section, key), packet.substr(0, 259)) << key;
+        // The cut text differs from the stored one, so saving it again rewrites the key.
+        EXPECT_EQ(settings.SaveIfChanged(section, key, packet), SaveResult::kWritten);
+    }
 }
 
 TEST(Settings, SaveIfChangedComparesByteWiseAndReportsFailure) {
@@ -123,6 +142,10 @@ TEST(SettingsLocation, ChoosesExplicitThenExecutableThenConfigDirectory) {
     EXPECT_EQ(ChooseSettingsFile(location), "/home/u/.config/tarvu/settings.ini");
     location.configHome.clear();
     EXPECT_EQ(ChooseSettingsFile(location), "/opt/tarvu/bin/settings.ini");
+    // A writable file beside the program is used even in a folder that is not writable.
+    location.configHome = "/home/u/.config";
+    location.executableFileWritable = true;
+    EXPECT_EQ(ChooseSettingsFile(location), "/opt/tarvu/bin/settings.ini");
 
     location.explicitFile = "/tmp/my.ini";
     EXPECT_EQ(ChooseSettingsFile(location), "/tmp/my.ini");
@@ -131,6 +154,73 @@ TEST(SettingsLocation, ChoosesExplicitThenExecutableThenConfigDirectory) {
 
     const Settings chosen = Settings::Locate("given.ini");
     EXPECT_EQ(chosen.File(), fs::current_path() / "given.ini");
+}
+
+// Collects the message boxes shown while it lives.
+class MessageBoxRecorder {
+public:
+    MessageBoxRecorder()
+        : previous_(
+              SetMessageBoxHandler([this](const std::string& caption, const std::string& text) {
+                  messages.push_back(caption + ": " + text);
+              })) {}
+    ~MessageBoxRecorder() { SetMessageBoxHandler(std::move(previous_)); }
+    MessageBoxRecorder(const MessageBoxRecorder&) = delete;
+    MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
+
+    std::vector<std::string> messages;
+
+private:
+    MessageBoxHandler previous_;
+};
+
+TEST(Settings, AFailedWriteIsReportedOncePerRun) {
+    const TempDirectory dir;
+    const MessageBoxRecorder recorder;
+    Settings settings(dir / "missing" / "settings.ini");
+    settings.SetMessageCaption("tarvu-cli");
+    EXPECT_EQ(settings.ReadWithDefault(kSectionUdp, kKeyReadPort, kDefaultPort), "10001");
+    EXPECT_FALSE(settings.Write(kSectionUdp, kKeyPacket, "7E 7F"));
+    EXPECT_EQ(settings.SaveIfChanged(kSectionUdp, kKeySendPort, "1"), SaveResult::kFailed);
+    ASSERT_EQ(recorder.messages.size(), 1u);
+    const std::string& message = recorder.messages[0];
+    EXPECT_EQ(message.rfind("tarvu-cli: ", 0), 0u) << message;
+    EXPECT_NE(message.find("Не удалось сохранить настройки"), std::string::npos) << message;
+    EXPECT_NE(message.find(settings.File().string()), std::string::npos) << message;
+
+    // Writes that succeed and entries refused for their text are not reported.
+    const MessageBoxRecorder quiet;
+    const Settings good(dir / "settings.ini");
+    EXPECT_TRUE(good.Write(kSectionUdp, kKeyPacket, "7E 7F"));
+    EXPECT_FALSE(good.Write(kSectionUdp, kKeyPacket, "7E\r\n7F"));
+    EXPECT_TRUE(quiet.messages.empty());
+}
+
+// A named pipe (or any other non-regular file) as the settings file: the program says so
+// once and runs on the defaults, as for a missing file.
+TEST(Settings, NamedPipeRunsOnDefaultsAndIsReportedOnce) {
+    const TempDirectory dir;
+    const fs::path fifo = dir / "settings.ini";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const MessageBoxRecorder recorder;
+    Settings settings(fifo);
+    settings.SetMessageCaption("tarvu");
+    // Opening the pipe for reading would wait for a writer; a second thread keeps the test
+    // from hanging if it does.
+    auto pending = std::async(std::launch::async, [&settings] {
+        return settings.ReadWithDefault(kSectionUdp, kKeyReadPort, kDefaultPort);
+    });
+    if (pending.wait_for(std::chrono::seconds(3)) != std::future_status::ready) {
+        const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        pending.wait();
+        ::close(writer);
+        FAIL() << "reading a named pipe waited for a writer";
+    }
+    EXPECT_EQ(pending.get(), "10001");
+    EXPECT_EQ(settings.SaveIfChanged(kSectionUdp, kKeyReadPort, "2"), SaveResult::kFailed);
+    ASSERT_EQ(recorder.messages.size(), 1u);
+    EXPECT_NE(recorder.messages[0].find("не обычный файл"), std::string::npos)
+        << recorder.messages[0];
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "loopback_peer.h"
 #include "platform/cp1251.h"
 #include "platform/message_box.h"
+#include "privileged_ports.h"
 #include "type_text.h"
 
 #include <QCheckBox>
@@ -271,6 +272,62 @@ private slots:
         QVERIFY(client_->Logic().ChannelOpen());
         QVERIFY(!CanBind(third));
         QCOMPARE(Messages().size(), size_t{1});
+    }
+
+    // As an ordinary user, typing a port digit by digit passes ports below 1024 that cannot
+    // be bound: no box interrupts the typing. Stopping at such a port shows the transport's
+    // box once after about a second, or at once when the field loses the focus.
+    void typingAReadPortAsAnOrdinaryUser() {
+        tarvu::test::PrivilegedPortsDenied unprivileged;
+        if (!unprivileged.Denied()) {
+            QSKIP(("ports below 1024 stay bindable: " + unprivileged.Reason()).c_str());
+        }
+        const std::string kBox =
+            "cnsLibnetProvider::cnsLibnetProvider: Проблема с инициализаце(порт занят?)";
+        Store(tarvu::kKeyReadPort, std::to_string(FreeUdpPort()));
+        Start();
+        QVERIFY(client_->Logic().ChannelOpen());
+        Dialog().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&Dialog()));
+        QLineEdit* readPort = Edit(tarvu::control::kReadPort);
+
+        // A free port whose first four digits name a port that is free too.
+        uint16_t port = 0;
+        for (int attempt = 0; attempt < 20 && port == 0; ++attempt) {
+            const uint16_t candidate = FreeUdpPort();
+            if (candidate >= 10000 && CanBind(static_cast<uint16_t>(candidate / 10))) {
+                port = candidate;
+            }
+        }
+        QVERIFY(port != 0);
+        readPort->setFocus();
+        readPort->selectAll();
+        QTest::keyClick(readPort, Qt::Key_Delete);
+        Type(std::to_string(port).c_str());
+        QCOMPARE(readPort->text(), QString::number(port));
+        QVERIFY(client_->Logic().ChannelOpen());
+        QVERIFY(!CanBind(port));
+        QTest::qWait(1300);
+        QVERIFY2(Messages().empty(), Messages().empty() ? "" : Messages().front().c_str());
+
+        // Stopping at 5: the box comes once the field has been still for about a second.
+        readPort->selectAll();
+        Type("5");
+        QVERIFY(!client_->Logic().ChannelOpen());
+        QTest::qWait(300);
+        QVERIFY(Messages().empty());
+        QTRY_COMPARE_WITH_TIMEOUT(Messages(), std::vector<std::string>{kBox}, 3000);
+        QTest::qWait(1300);
+        QCOMPARE(Messages().size(), size_t{1});
+
+        // Stopping at 7 and leaving the field: the box comes at once.
+        readPort->selectAll();
+        Type("7");
+        Edit(tarvu::control::kPacket)->setFocus();
+        QTRY_COMPARE_WITH_TIMEOUT(Messages().size(), size_t{2}, 500);
+        QCOMPARE(Messages().back(), kBox);
+        QTest::qWait(1300);
+        QCOMPARE(Messages().size(), size_t{2});
     }
 
     // OK, Enter and the close box write the closing records, close the channel and save the

@@ -7,6 +7,7 @@
 #include "app/gui/trace_view.h"
 #include "app/gui/tray_icon.h"
 #include "gui_test_registry.h"
+#include "tarvu_build_info.h"
 #include "type_text.h"
 
 #include <QCheckBox>
@@ -16,9 +17,12 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QThread>
 #include <QtTest>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 using Octets = std::array<uint8_t, 4>;
@@ -39,7 +43,6 @@ class MainDialogTest : public QObject {
     Q_OBJECT
 
 private:
-    tarvu::ControlState controls_;
     std::unique_ptr<tarvu::MainDialog> dialog_;
 
     template <typename T = QWidget>
@@ -70,7 +73,7 @@ private:
     }
 
 private slots:
-    void init() { dialog_ = std::make_unique<tarvu::MainDialog>(controls_); }
+    void init() { dialog_ = std::make_unique<tarvu::MainDialog>(); }
     void cleanup() { dialog_.reset(); }
 
     // Every control by its name, with its text; the hidden ones present but hidden.
@@ -229,11 +232,10 @@ private slots:
     // once; the read-port hook sees each keystroke with the new text already published.
     void changesArePublishedImmediately() {
         std::vector<std::string> reopened;
-        int changes = 0;
+        const tarvu::ControlState& controls = dialog_->Controls();
         dialog_->SetHooks(Hooks([&](tarvu::DialogHooks& h) {
-            h.controlsChanged = [&] { ++changes; };
             h.readPortChanged = [&](const std::string& text) {
-                QCOMPARE(controls_.ReadPortText(), text);
+                QCOMPARE(controls.ReadPortText(), text);
                 reopened.push_back(text);
             };
         }));
@@ -244,33 +246,33 @@ private slots:
         Control<QLineEdit>(1046)->selectAll();
         QTest::keyClick(Control(1046), Qt::Key_Delete);
         QCOMPARE(reopened.back(), std::string());
-        QCOMPARE(controls_.ReadPortText(), std::string());
+        QCOMPARE(controls.ReadPortText(), std::string());
 
         QTest::keyClicks(Control(1047), "80");
-        QCOMPARE(controls_.SendPortText(), std::string("80"));
+        QCOMPARE(controls.SendPortText(), std::string("80"));
 
-        QVERIFY(!controls_.SubstitutionChecked());
+        QVERIFY(!controls.SubstitutionChecked());
         QTest::mouseClick(Control(1045), Qt::LeftButton);
-        QVERIFY(controls_.SubstitutionChecked());
+        QVERIFY(controls.SubstitutionChecked());
 
         Control(2045)->setFocus();
         Type("10.0.0.1");
-        QVERIFY(controls_.ReadIpAddress() == (Octets{10, 0, 0, 1}));
+        QVERIFY(controls.ReadIpAddress() == (Octets{10, 0, 0, 1}));
 
         // Values set by the application logic are published too, an address in one piece.
-        changes = 0;
+        QSignalSpy addressChanges(Control<tarvu::IpAddressEdit>(2045),
+                                  &tarvu::IpAddressEdit::addressChanged);
         dialog_->SetIpAddress({255, 255, 255, 255});
-        QCOMPARE(changes, 1);
-        QVERIFY(controls_.ReadIpAddress() == (Octets{255, 255, 255, 255}));
+        QCOMPARE(addressChanges.count(), 1);
+        QVERIFY(controls.ReadIpAddress() == (Octets{255, 255, 255, 255}));
         dialog_->ClearIpAddress();
-        QVERIFY(controls_.ReadIpAddress() == (Octets{0, 0, 0, 0}));
+        QVERIFY(controls.ReadIpAddress() == (Octets{0, 0, 0, 0}));
         dialog_->SetSendPortText("10001");
-        QCOMPARE(controls_.SendPortText(), std::string("10001"));
+        QCOMPARE(controls.SendPortText(), std::string("10001"));
         dialog_->SetReadPortText("10002");
         QCOMPARE(reopened.back(), std::string("10002"));
         dialog_->SetSubstitutionChecked(false);
-        QVERIFY(!controls_.SubstitutionChecked());
-        QCOMPARE(changes, 5);
+        QVERIFY(!controls.SubstitutionChecked());
     }
 
     void addressListStatusAndTrace() {
@@ -291,6 +293,20 @@ private slots:
                      QStringLiteral("09:05:03.007 010.000.000.001:10001 --> 7E 01 02 7F\n"));
         QTest::mouseClick(Control(1044), Qt::LeftButton);
         QCOMPARE(Control<tarvu::TraceView>(1042)->toPlainText(), QString());
+    }
+
+    // The engine may set a status text from its worker thread; the edit changes on the
+    // dialog's own thread, never from the caller's.
+    void statusTextFromAnotherThreadIsSetOnTheDialogsThread() {
+        auto* status = Control<QLineEdit>(1074);
+        QThread* changedOn = nullptr;
+        connect(
+            status, &QLineEdit::textChanged, status,
+            [&changedOn] { changedOn = QThread::currentThread(); }, Qt::DirectConnection);
+        std::thread worker([this] { dialog_->SetStatusText(1, "из потока"); });
+        worker.join();
+        QTRY_COMPARE(status->text(), QStringLiteral("из потока"));
+        QCOMPARE(changedOn, dialog_->thread());
     }
 
     // Without a notification area the window minimises normally instead of vanishing.
@@ -330,8 +346,12 @@ private slots:
     void aboutBox() {
         tarvu::AboutDialog about;
         QCOMPARE(about.windowTitle(), QStringLiteral("About Tarvu"));
+        // The version of the build, three numbers.
         QCOMPARE(about.findChild<QLabel*>("aboutVersion")->text(),
-                 QStringLiteral("Tarvu Version 1.0"));
+                 QStringLiteral("Tarvu Version " TARVU_VERSION));
+        QVERIFY(QRegularExpression(QStringLiteral("^Tarvu Version \\d+\\.\\d+\\.\\d+$"))
+                    .match(about.findChild<QLabel*>("aboutVersion")->text())
+                    .hasMatch());
         QVERIFY(!about.findChild<QLabel*>("aboutIcon")->pixmap().isNull());
         QCOMPARE(about.size(), tarvu::DialogUnits::FromFont(about.font()).ToPixels(QSize(235, 55)));
     }

@@ -102,11 +102,21 @@ TEST_F(CycleBuilderTest, AVisitAfterTheLastDeviceStartsANewCycle) {
     EXPECT_EQ(S().lastSendTime, 100);
     EXPECT_EQ(S().measureSpacing, 0u);
 
-    // Without active devices every visit passes index 31 and ends a cycle.
+    // From start 0 the visit covers indices 0 to 31 and does not move on to 0: no cycle ends,
+    // so nothing is measured.
     gCounter = 200;
     SetMessage(0xA3, 1, 0, 0, 1);
     Channel().SendStep();
-    EXPECT_EQ(S().lastSendTime, 200);
+    EXPECT_EQ(S().lastSendTime, 100);
+    EXPECT_EQ(S().measureSpacing, 0u);
+    EXPECT_EQ(S().currentDevice, -1);
+
+    // A visit that starts further on passes index 31 on to 0, which ends a cycle.
+    S().currentDevice = 5;
+    gCounter = 250;
+    SetMessage(0xA3, 1, 0, 0, 1);
+    Channel().SendStep();
+    EXPECT_EQ(S().lastSendTime, 250);
     EXPECT_EQ(S().currentDevice, -1);
 
     // The last visited device was index 31: the next visit starts at 0 and ends a cycle.

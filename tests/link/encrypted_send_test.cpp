@@ -4,6 +4,7 @@
 #include "encrypted_send_decrypt.h"
 #include "link_channel_fakes.h"
 #include "platform/debug_output.h"
+#include "platform/message_box.h"
 
 #include <gtest/gtest.h>
 
@@ -102,6 +103,11 @@ TEST_F(EncryptedSendTest, AddressesStayInClearAndTheTailDecrypts) {
 TEST_F(EncryptedSendTest, BodiesUpToTheCipherLimitGoAndLongerOnesAreRefused) {
     std::string debug;
     DebugSink previous = SetDebugSink([&debug](std::string_view text) { debug += text; });
+    std::vector<std::pair<std::string, std::string>> boxes;
+    MessageBoxHandler previousBoxes =
+        SetMessageBoxHandler([&boxes](const std::string& caption, const std::string& text) {
+            boxes.emplace_back(caption, text);
+        });
     const Key key = MakeKey(1);
 
     Bytes longest = {0x00, 0x30, 0x00};
@@ -125,7 +131,13 @@ TEST_F(EncryptedSendTest, BodiesUpToTheCipherLimitGoAndLongerOnesAreRefused) {
               std::string::npos)
         << debug;
     EXPECT_TRUE(S().sendQueue.Empty());  // refused, not left to block the queue
+    // The user is told, not only the debug output.
+    EXPECT_EQ(
+        boxes,
+        (std::vector<std::pair<std::string, std::string>>{
+            {"Внимание!", "Шифруемая часть пакета длиннее 246 байт (247): пакет не послан"}}));
     SetDebugSink(std::move(previous));
+    SetMessageBoxHandler(std::move(previousBoxes));
 }
 
 TEST_F(EncryptedSendTest, PendingExchangeCarriesOneKeyPairUnderTheRecordsCurrentKey) {

@@ -1,4 +1,5 @@
 #include "link_channel_fakes.h"
+#include "platform/message_box.h"
 
 #include <gtest/gtest.h>
 
@@ -191,14 +192,28 @@ TEST(SendStepPacing, WholeElapsedTimeDecidesAndLongSpansDoNotOverflow) {
               kTwoHundredDaysMs);
 }
 
-TEST_F(SendStepTest, SendPortOutsideThePortRangeSendsNothing) {
+TEST_F(SendStepTest, SendPortOutsideThePortRangeSendsNothingAndSaysSo) {
+    std::vector<std::pair<std::string, std::string>> boxes;
+    MessageBoxHandler previous =
+        SetMessageBoxHandler([&boxes](const std::string& caption, const std::string& text) {
+            boxes.emplace_back(caption, text);
+        });
     app.window.sendPort = "70000";
     const Bytes packet = {0x00, 0x30, 0x00};
     EXPECT_EQ(Channel().SendPacket(packet.data(), packet.size()), -1);
     EXPECT_TRUE(transport.sent.empty());
     EXPECT_TRUE(app.traces.empty());
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].first, "Внимание!");
+    EXPECT_EQ(boxes[0].second, "Порт передачи 70000 вне пределов 0..65535: пакет не послан");
+
+    app.window.sendPort = "65535";  // the top of the range still goes
+    EXPECT_EQ(Channel().SendPacket(packet.data(), packet.size()), 1);
+    app.window.sendPort = "70000";
     transport.baudRate = 9600;  // a serial channel ignores the address
     EXPECT_EQ(Channel().SendPacket(packet.data(), packet.size()), 1);
+    EXPECT_EQ(boxes.size(), 1u);
+    SetMessageBoxHandler(std::move(previous));
 }
 
 }  // namespace

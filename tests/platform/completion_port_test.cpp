@@ -148,6 +148,46 @@ TEST(CompletionPort, DatagramSizesAtTheBufferLimit) {
     port->Detach(socket.Handle());
 }
 
+TEST(CompletionPort, DatagramsWaitingTogetherGoToTheFollowingReceivesInOrder) {
+    auto port = CompletionPort::Create(1);
+    ASSERT_NE(port, nullptr);
+    UdpSocket socket = LoopbackSocket();
+    UdpSocket peer = LoopbackSocket();
+    UdpSocket other = LoopbackSocket();
+    ASSERT_EQ(port->Associate(socket.Handle(), 2), 0);
+
+    // More than one batch, with sizes at the limits and two senders.
+    std::vector<std::vector<uint8_t>> sent;
+    for (size_t i = 0; i < 40; ++i) {
+        const size_t sizes[] = {3, 600, 0, 500, 1};
+        std::vector<uint8_t> bytes(sizes[i % 5]);
+        for (size_t b = 0; b < bytes.size(); ++b) {
+            bytes[b] = static_cast<uint8_t>(i + b);
+        }
+        UdpSocket& from = i % 2 == 0 ? peer : other;
+        ASSERT_EQ(from.SendTo(To(socket), bytes.data(), bytes.size()), kSendDone);
+        sent.push_back(bytes);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+
+    for (size_t i = 0; i < sent.size(); ++i) {
+        Op op;
+        ASSERT_EQ(Receive(*port, socket, op), 0) << i;
+        Completion c;
+        ASSERT_TRUE(port->Get(&c, 1000)) << i;
+        ASSERT_EQ(c.overlapped, &op.header) << i;
+        const size_t whole = sent[i].size();
+        EXPECT_EQ(c.bytes, std::min<size_t>(whole, 500)) << i;
+        EXPECT_EQ(c.error, whole > 500 ? kErrorMoreData : kErrorNone) << i;
+        EXPECT_TRUE(std::equal(op.data, op.data + c.bytes, sent[i].begin())) << i;
+        EXPECT_EQ(SocketAddressPort(op.from), (i % 2 == 0 ? peer : other).LocalPort()) << i;
+        EXPECT_EQ(op.fromLength, 16u);
+    }
+    Op last;
+    EXPECT_EQ(Receive(*port, socket, last), 1);  // all taken: the next one waits
+    port->Detach(socket.Handle());
+}
+
 TEST(CompletionPort, DetachAbortsEveryOutstandingOperation) {
     auto port = CompletionPort::Create(1);
     ASSERT_NE(port, nullptr);
@@ -237,6 +277,40 @@ TEST(CompletionPort, ReadinessCompletesWhenReadableAndLeavesTheData) {
     ASSERT_TRUE(port->Get(&c, 1000));
     EXPECT_EQ(c.bytes, 4u);
     port->Detach(socket.Handle());
+}
+
+TEST(CompletionPort, IoThatFinishedBeforeAPostComesOutBeforeIt) {
+    auto port = CompletionPort::Create(1);
+    ASSERT_NE(port, nullptr);
+    UdpSocket socket = LoopbackSocket();
+    UdpSocket line = LoopbackSocket();
+    UdpSocket peer = LoopbackSocket();
+    ASSERT_EQ(port->Associate(socket.Handle(), 4), 0);
+    ASSERT_EQ(port->Associate(line.Handle(), 6), 0);
+    Op op, ready;
+    EXPECT_EQ(Receive(*port, socket, op), 1);
+    EXPECT_EQ(port->PostReadiness(line.Handle(), &ready.header), 1);
+
+    // Both arrive while no thread waits on the port (its one worker busy elsewhere).
+    const uint8_t reply[2] = {0x11, 0x22};
+    ASSERT_EQ(peer.SendTo(To(socket), reply, 2), kSendDone);
+    ASSERT_EQ(peer.SendTo(To(line), reply, 1), kSendDone);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    port->Post(0, 99, nullptr);
+
+    std::vector<uintptr_t> keys;
+    Completion c;
+    while (port->Get(&c, 50)) {
+        keys.push_back(c.key);
+        if (c.key == 4) {
+            EXPECT_EQ(c.bytes, 2u);
+            EXPECT_EQ(op.data[1], 0x22);
+        }
+    }
+    ASSERT_EQ(keys.size(), 3u);
+    EXPECT_EQ(keys.back(), 99u);
+    port->Detach(socket.Handle());
+    port->Detach(line.Handle());
 }
 
 TEST(CompletionPort, ConcurrencyOneRunsOneCompletionAtATime) {

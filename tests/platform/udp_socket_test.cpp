@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace tarvu {
 namespace {
 
@@ -11,10 +13,19 @@ TEST(UdpSocket, BindRefusesAPortInUse) {
     const uint16_t port = first.LocalPort();
     ASSERT_NE(port, 0);
     UdpSocket second = UdpSocket::Create();
+    TakeLastBindFailure();
+    EXPECT_EQ(second.Bind(port), -1);
+    // The reason stays with this thread until taken.
+    BindFailure elsewhere = BindFailure::kOther;
+    std::thread([&elsewhere] { elsewhere = TakeLastBindFailure(); }).join();
+    EXPECT_EQ(elsewhere, BindFailure::kNone);
+    EXPECT_EQ(TakeLastBindFailure(), BindFailure::kAddressInUse);
+    EXPECT_EQ(TakeLastBindFailure(), BindFailure::kNone);
     EXPECT_EQ(second.Bind(port), -1);
     first.Close();
     EXPECT_EQ(second.Bind(port), 0);
     EXPECT_EQ(second.LocalPort(), port);
+    EXPECT_EQ(TakeLastBindFailure(), BindFailure::kNone);
 }
 
 TEST(UdpSocket, BroadcastWithoutPermissionFailsAndNothingIsSent) {

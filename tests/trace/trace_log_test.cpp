@@ -11,7 +11,7 @@
 namespace tarvu {
 namespace {
 
-TEST(TraceLog, EachLineGoesToDebugSinkBufferAndListenerThroughTheCallback) {
+TEST(TraceLog, EachLineGoesToDebugSinkBufferAndListener) {
     std::string debug;
     DebugSink previous = SetDebugSink([&debug](std::string_view text) { debug += text; });
     TraceBuffer buffer;
@@ -24,16 +24,13 @@ TEST(TraceLog, EachLineGoesToDebugSinkBufferAndListenerThroughTheCallback) {
             return LocalTime{9, 5, 3, 7};
         });
     const uint8_t frame[] = {0x7E, 0x01, 0x02, 0x7F};
-    nsAddress peer;
+    uint32_t peer = 0;
     const uint8_t octets[4] = {10, 0, 0, 1};
-    std::memcpy(&peer.address, octets, 4);
+    std::memcpy(&peer, octets, 4);
 
-    EXPECT_EQ(TraceData(nullptr, frame, 4, 0, &peer, 10001, 0), 1);  // nothing installed
-    InstallTraceLog(&log);
-    EXPECT_EQ(TraceData(nullptr, frame, 4, 0, &peer, 0x10000 + 10001, 0), 1);  // low 16 bits
-    EXPECT_EQ(TraceData(nullptr, frame + 1, 2, 0, &peer, 10001, 1), 1);
-    EXPECT_EQ(TraceData(nullptr, nullptr, 9, 1, nullptr, 80, 0), 1);
-    InstallTraceLog(nullptr);
+    EXPECT_EQ(log.TraceData(MakeTraceBlock(frame, 4, 0, peer, 0x10000 + 10001, 0)), 1);
+    EXPECT_EQ(log.TraceData(MakeTraceBlock(frame + 1, 2, 0, peer, 10001, 1)), 1);
+    EXPECT_EQ(log.TraceData(MakeTraceBlock(nullptr, 9, 1, 0, 80, 0)), 1);
     SetDebugSink(std::move(previous));
 
     const std::vector<std::string> expected = {

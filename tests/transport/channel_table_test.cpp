@@ -47,9 +47,10 @@ TEST_F(ChannelTable, SecondUdpChannelIsRefusedWhileOneIsOpen) {
     EXPECT_EQ(MessageBoxes(), (std::vector{kAlreadyOpen}));
     EXPECT_EQ(FindChannel(2), nullptr);
     ASSERT_NE(FindChannel(1), nullptr);
-    // Opening an occupied slot again does nothing at all.
+    // Opening the occupied slot again is refused with the same message.
     OpenOnFreePort(1);
-    EXPECT_EQ(MessageBoxes().size(), 1u);
+    EXPECT_EQ(MessageBoxes(), (std::vector{kAlreadyOpen, kAlreadyOpen}));
+    ASSERT_NE(FindChannel(1), nullptr);
 
     // The last close releases the table, the port and every record; the next open builds
     // them again.

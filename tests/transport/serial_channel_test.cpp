@@ -96,6 +96,11 @@ TEST_F(SerialChannel, FramesWrittenToTheFarEndArriveSplitAndJoinedAsTheyCome) {
 
 TEST_F(SerialChannel, MoreThanOneRecordWaitingIsReadAtOnceInPieces) {
     OpenLine();
+    // Opening the occupied slot again is refused without a message, the line left as it was.
+    cnsLibnetProvider* const open = FindChannel(1);
+    EXPECT_EQ(OpenChannel(Request(1, 0, kChannelKindSerial)), 0);
+    EXPECT_EQ(FindChannel(1), open);
+    EXPECT_TRUE(MessageBoxes().empty());
     std::vector<uint8_t> block(1300);
     for (size_t i = 0; i < block.size(); ++i) {
         block[i] = static_cast<uint8_t>(i * 7 + 3);

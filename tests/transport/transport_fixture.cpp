@@ -134,6 +134,11 @@ uint16_t TransportTest::OpenOnFreePort(uint8_t channel, uint8_t record) {
     return port;
 }
 
+std::vector<TraceEntry> TransportTest::Traced() const {
+    const std::lock_guard<std::mutex> lock(Capture().mutex);
+    return Capture().traces;
+}
+
 std::vector<TraceEntry> TransportTest::Received() const {
     const std::lock_guard<std::mutex> lock(Capture().mutex);
     std::vector<TraceEntry> received;

@@ -57,6 +57,8 @@ protected:
     // Opens channel `channel` on a free read port (returned) with the peer as destination.
     uint16_t OpenOnFreePort(uint8_t channel, uint8_t record = 0);
 
+    // Every trace entry so far, in the order the engine traced them.
+    std::vector<TraceEntry> Traced() const;
     std::vector<TraceEntry> Received() const;
     std::vector<TraceEntry> Sent() const;
     std::vector<std::string> DebugLines() const;

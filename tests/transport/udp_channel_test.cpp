@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 namespace tarvu::testing {
 namespace {
 
@@ -43,6 +46,34 @@ TEST_F(UdpChannel, PacketLeavesAsOneDatagramFromTheReadPortAndRepliesAreDelivere
     EXPECT_TRUE(WaitFor([&] { return SawDebugLine("nsIOT_RECV = 3 b 1\n"); }));
     EXPECT_TRUE(SawDebugLine(" nsT_TIMER_SEND 1\n"));
     EXPECT_TRUE(SawDebugLine(" nsIOT_SEND 1\n"));
+}
+
+TEST_F(UdpChannel, ReplyArrivingDuringTheStepWaitIsTracedBeforeTheNextSend) {
+    Restart(1, 300);
+    const uint16_t readPort = OpenOnFreePort(1);
+    const std::vector<uint8_t> first = {0x11, 0x01, 0x00, 0x30, 0x00};
+    const std::vector<uint8_t> second = {0x11, 0x02, 0x00, 0x30, 0x00};
+    uint8_t got[64];
+
+    // An echo peer: the reply lands at once, while the step sleeps its 300 ms; the next
+    // packet is posted 100 ms later, still within that sleep.
+    ASSERT_EQ(SubmitUserPacket(first.data(), 5), 0);
+    ASSERT_EQ(peer.ReceiveFrom(got, sizeof got, nullptr, 2000), 5);
+    PeerSend(readPort, first);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_EQ(SubmitUserPacket(second.data(), 5), 0);
+    ASSERT_EQ(peer.ReceiveFrom(got, sizeof got, nullptr, 2000), 5);
+    PeerSend(readPort, second);
+    ASSERT_TRUE(WaitFor([&] { return Received().size() >= 2; }));
+
+    const std::vector<TraceEntry> traced = Traced();
+    ASSERT_EQ(traced.size(), 4u);
+    const std::pair<int, std::vector<uint8_t>> expected[] = {
+        {1, first}, {0, first}, {1, second}, {0, second}};
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(traced[i].direction, expected[i].first) << i;
+        EXPECT_EQ(traced[i].bytes, expected[i].second) << i;
+    }
 }
 
 TEST_F(UdpChannel, DatagramSizesAtTheReceiveLimit) {

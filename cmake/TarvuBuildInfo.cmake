@@ -1,0 +1,15 @@
+# Generates tarvu_build_info.h: the version and where an installed copy lives. Every target
+# that links tarvu_platform sees it.
+
+# Reverse-DNS id of the application: names the desktop entry, the icon and the metadata, and
+# the dialog tells the desktop which entry its windows belong to.
+set(TARVU_APP_ID "org.tarvu.Tarvu")
+
+# The installed programs find their marker file relative to their own folder, so a tree
+# installed with `cmake --install --prefix` anywhere is recognised as well.
+set(TARVU_INSTALLED_MARKER "${CMAKE_INSTALL_DATADIR}/tarvu/installed")
+file(RELATIVE_PATH TARVU_BINDIR_TO_MARKER "${CMAKE_INSTALL_FULL_BINDIR}"
+     "${CMAKE_INSTALL_FULL_DATADIR}/tarvu/installed")
+
+configure_file(${PROJECT_SOURCE_DIR}/cmake/tarvu_build_info.h.in
+               ${PROJECT_BINARY_DIR}/generated/tarvu_build_info.h @ONLY)

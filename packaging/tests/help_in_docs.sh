@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# Checks that the manual page and the bash completion name exactly the options that the
+# programs' --help lists, and that --version and the page carry the build's version.
+# usage: help_in_docs.sh VERSION TARVU_CLI MAN_PAGE_CLI COMPLETION [TARVU MAN_PAGE_GUI]
+set -uo pipefail
+version=$1 cli=$2 cli_page=$3 completion=$4 gui=${5:-} gui_page=${6:-}
+here=$(cd "$(dirname "$0")" && pwd)
+failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+# Long options in a help text: "--name" at the start of an option line.
+help_options() {
+    grep -oE '^ +(-[a-zA-Z], ?)?--[a-z][a-z0-9-]*' | grep -oE -- '--[a-z][a-z0-9-]*' | sort -u
+}
+# Long options in a manual page source, where a dash is written \-; cmake's own are not ours.
+page_options() {
+    sed 's/\\-/-/g; s/cmake --install//g' "$1" | grep -oE -- '--[a-z][a-z0-9-]*' | sort -u
+}
+
+# Every command path of tarvu-cli, found from the help texts themselves.
+paths=("")
+queue=("")
+while [ ${#queue[@]} -gt 0 ]; do
+    path=${queue[0]}
+    queue=("${queue[@]:1}")
+    # shellcheck disable=SC2086
+    subs=$("$cli" $path --help | sed -n '/^Subcommands:/,/^$/p' | grep -oE '^  [a-z]+' | tr -d ' ')
+    for sub in $subs; do
+        paths+=("${path:+$path }$sub")
+        queue+=("${path:+$path }$sub")
+    done
+done
+
+all_help=$(mktemp)
+trap 'rm -f "$all_help"' EXIT
+for path in "${paths[@]}"; do
+    # shellcheck disable=SC2086
+    options=$("$cli" $path --help | help_options)
+    echo "$options" >>"$all_help"
+    # The completion offers each path's own options after "--".
+    # shellcheck disable=SC2086
+    offered=$("$here/complete.sh" "$completion" tarvu-cli $path --) || fail "completion failed"
+    for option in $options; do
+        grep -qxF -- "$option" <<<"$offered" ||
+            fail "tarvu-cli ${path:+$path }$option is not completed by $(basename "$completion")"
+    done
+    for option in $offered; do
+        grep -qxF -- "$option" <<<"$options" ||
+            fail "$(basename "$completion") completes tarvu-cli ${path:+$path }$option, which its --help does not know"
+    done
+done
+sort -u -o "$all_help" "$all_help"
+
+while read -r option; do
+    if ! page_options "$cli_page" | grep -qxF -- "$option"; then
+        fail "tarvu-cli $option is missing from $(basename "$cli_page")"
+    fi
+done <"$all_help"
+for option in $(page_options "$cli_page"); do
+    if ! grep -qxF -- "$option" "$all_help"; then
+        fail "$(basename "$cli_page") names $option, which tarvu-cli --help does not know"
+    fi
+done
+
+[ "$("$cli" --version)" = "tarvu-cli $version" ] || fail "tarvu-cli --version says '$("$cli" --version)'"
+grep -q "^\.TH .*\"tarvu $version\"" "$cli_page" || fail "$(basename "$cli_page") is not for version $version"
+
+if [ -n "$gui" ]; then
+    gui_help=$(QT_QPA_PLATFORM=offscreen "$gui" --help | help_options)
+    for option in $gui_help; do
+        page_options "$gui_page" | grep -qxF -- "$option" || fail "tarvu $option is missing from $(basename "$gui_page")"
+    done
+    for option in $(page_options "$gui_page"); do
+        # The dialog's page also names tarvu-cli's echo peer in its example.
+        grep -qxF -- "$option" <<<"$gui_help" || grep -qxF -- "$option" "$all_help" ||
+            fail "$(basename "$gui_page") names $option, which tarvu --help does not know"
+    done
+    [ "$("$gui" --version)" = "tarvu $version" ] || fail "tarvu --version says '$("$gui" --version)'"
+    grep -q "^\.TH .*\"tarvu $version\"" "$gui_page" || fail "$(basename "$gui_page") is not for version $version"
+fi
+
+if [ $failures -gt 0 ]; then
+    echo "$failures problem(s)"
+    exit 1
+fi
+echo "help, manual pages and completion agree (${#paths[@]} command paths)"
