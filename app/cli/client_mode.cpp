@@ -17,7 +17,6 @@
 #include <array>
 #include <cstdio>
 #include <memory>
-#include <unistd.h>
 
 namespace tarvu::cli {
 namespace {
@@ -226,7 +225,7 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
     Settings settings =
         Settings::Locate(std::filesystem::path(std::u8string(file.begin(), file.end())));
     // The worker traces into a queue; it never waits for standard output.
-    TraceOutput traceOutput(STDOUT_FILENO);
+    TraceOutput traceOutput(kStandardOutput);
     ClientModeView view(pinned,
                         [&traceOutput](const std::string& line) { traceOutput.Append(line); });
     MainDialogLogic logic(view, settings, title, channels);

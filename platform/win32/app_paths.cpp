@@ -38,6 +38,28 @@ bool IsDirectoryWritable(const std::filesystem::path& directory) {
     return true;
 }
 
+bool IsFileWritable(const std::filesystem::path& file) {
+    // Attributes first: a directory, a device or a read-only file is never opened.
+    const DWORD attributes =
+        file.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(file.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes &
+         (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DEVICE)) != 0) {
+        return false;
+    }
+    // Opening for writing changes nothing and asks the access lists; a named pipe or a
+    // console under the name is refused by its type.
+    HANDLE handle = ::CreateFileW(file.c_str(), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const bool regular = ::GetFileType(handle) == FILE_TYPE_DISK;
+    ::CloseHandle(handle);
+    return regular;
+}
+
 std::filesystem::path UserConfigHome() {
     // The roaming application-data folder is where Windows programs keep a user's settings.
     const wchar_t* appData = ::_wgetenv(L"APPDATA");

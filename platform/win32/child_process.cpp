@@ -123,6 +123,11 @@ void ChildProcess::Interrupt() {
     Terminate();
 }
 
+// A closed console window reaches a Windows program as the same stop request.
+void ChildProcess::Hangup() {
+    Terminate();
+}
+
 void ChildProcess::Terminate() {
     if (process_ == nullptr || status_) {
         return;

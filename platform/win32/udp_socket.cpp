@@ -21,10 +21,26 @@ SOCKET AsSocket(NativeHandle handle) {
     return static_cast<SOCKET>(handle);
 }
 
+thread_local BindFailure lastBindFailure = BindFailure::kNone;
+
 int BindTo(NativeHandle fd, uint32_t addressNetworkOrder, uint16_t port) {
     const sockaddr_in local = ToSockaddr(MakeSocketAddress(addressNetworkOrder, port));
-    return ::bind(AsSocket(fd), reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0 ? 0
-                                                                                              : -1;
+    if (::bind(AsSocket(fd), reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0) {
+        lastBindFailure = BindFailure::kNone;
+        return 0;
+    }
+    switch (::WSAGetLastError()) {
+        case WSAEACCES:
+            lastBindFailure = BindFailure::kAccessDenied;
+            break;
+        case WSAEADDRINUSE:
+            lastBindFailure = BindFailure::kAddressInUse;
+            break;
+        default:
+            lastBindFailure = BindFailure::kOther;
+            break;
+    }
+    return -1;
 }
 
 // Waits up to `timeoutMs` for a datagram; true when one waits.
@@ -36,6 +52,10 @@ bool WaitReadable(NativeHandle fd, int timeoutMs) {
 }
 
 }  // namespace
+
+BindFailure TakeLastBindFailure() {
+    return std::exchange(lastBindFailure, BindFailure::kNone);
+}
 
 UdpSocket::~UdpSocket() {
     Close();
