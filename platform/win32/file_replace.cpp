@@ -142,8 +142,11 @@ void RemoveStaleTemporaries(const std::filesystem::path& target) {
         }
         const std::wstring rest = name.substr(prefix.size());
         const size_t dash = rest.find(L'-');
-        if (dash == 0 || dash == std::wstring::npos || dash > 9 ||
-            rest.find_first_not_of(L"0123456789-") != std::wstring::npos) {
+        const auto digits = [](const std::wstring& text) {
+            return !text.empty() && text.find_first_not_of(L"0123456789") == std::wstring::npos;
+        };
+        if (dash == std::wstring::npos || dash > 9 || !digits(rest.substr(0, dash)) ||
+            !digits(rest.substr(dash + 1))) {
             continue;
         }
         const DWORD owner = static_cast<DWORD>(std::stoul(rest.substr(0, dash)));
