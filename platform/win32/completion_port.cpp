@@ -108,6 +108,11 @@ int CompletionPort::PostReceiveFrom(NativeHandle fd, Overlapped* op, uint8_t* bu
         ::PostQueuedCompletionStatus(port_, 0, found->second->key, SystemRecord(op));
         return 1;
     }
+    if (error == WSAEMSGSIZE) {
+        // A datagram longer than the buffer was already waiting: the receive has finished,
+        // cut, and (its status being a warning, not an error) its completion is queued.
+        return 0;
+    }
     return -1;
 }
 
