@@ -27,14 +27,21 @@ public:
     // program ended by a signal; nothing while it still runs.
     std::optional<int> Wait(int timeoutMs);
 
-    // SIGINT and SIGTERM, as Ctrl+C and a service manager send them.
+    // SIGINT and SIGTERM, as Ctrl+C and a service manager send them. On Windows both set
+    // the program's stop event (see stop_signal.h), which a program that installed its stop
+    // handling treats as either signal.
     void Interrupt();
     void Terminate();
     // SIGHUP, as a closed terminal sends it.
     void Hangup();
 
 private:
+#ifdef _WIN32
+    void* process_ = nullptr;  // the process handle
+    unsigned long processId_ = 0;
+#else
     int pid_ = -1;
+#endif
     std::optional<int> status_;
 };
 

@@ -18,6 +18,7 @@
 //
 // Error codes carry the values of the system interface the port stands in for.
 
+#include "platform/native_handle.h"
 #include "platform/socket_address.h"
 
 #include <condition_variable>
@@ -27,6 +28,7 @@
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
 namespace tarvu {
 
@@ -42,6 +44,8 @@ constexpr int kWaitInfinite = -1;
 // The header of an operation record. Callers embed it as the first member of their own record
 // and get that record back with every completion.
 struct Overlapped {
+    // The system's own operation record (OVERLAPPED) on Windows; unused elsewhere.
+    uint64_t system[4] = {};
     uint32_t status = 0;  // error code of the last completion
     uint32_t bytes = 0;   // byte count of the last completion
 };
@@ -62,23 +66,23 @@ public:
     CompletionPort& operator=(const CompletionPort&) = delete;
 
     // Operations on `fd` complete with `key`. 0, or -1 (already associated, or not pollable).
-    int Associate(int fd, uintptr_t key);
+    int Associate(NativeHandle fd, uintptr_t key);
 
     // Completes every outstanding operation on `fd` with kErrorOperationAborted and forgets
     // the descriptor. Call it before closing the descriptor.
-    void Detach(int fd);
+    void Detach(NativeHandle fd);
 
     // Receives one datagram into `buffer` (at most `capacity` bytes; a longer datagram is cut
     // and completes with kErrorMoreData; a 0-byte datagram completes with 0 bytes) and stores
     // its source in `from` and 16 in `fromLength`. Returns 0 when a datagram was already
     // waiting (its completion is queued all the same), 1 when pending, -1 when `fd` is not
     // associated. `buffer`, `from` and `fromLength` must stay valid until the completion.
-    int PostReceiveFrom(int fd, Overlapped* op, uint8_t* buffer, uint32_t capacity,
+    int PostReceiveFrom(NativeHandle fd, Overlapped* op, uint8_t* buffer, uint32_t capacity,
                         SocketAddressV4* from, uint32_t* fromLength);
 
     // Completes with 0 bytes once `fd` is readable (kErrorBrokenPipe on a hang-up without
     // data). 1 pending, -1 when `fd` is not associated.
-    int PostReadiness(int fd, Overlapped* op);
+    int PostReadiness(NativeHandle fd, Overlapped* op);
 
     // Queues a completion (PostQueuedCompletionStatus).
     void Post(uint32_t bytes, uintptr_t key, Overlapped* op);
@@ -93,6 +97,22 @@ public:
     size_t DiscardKey(uintptr_t key);
 
 private:
+#ifdef _WIN32
+    struct Registration;
+    CompletionPort(void* port, uint32_t concurrency);
+
+    void* const port_;  // the system completion port
+    const uint32_t concurrency_;
+    std::mutex mutex_;
+    // Handles associated and not detached, with what the system needs for them.
+    std::unordered_map<NativeHandle, std::unique_ptr<Registration>> registrations_;
+    // Detached registrations: the system may still write to them until the port is closed.
+    std::vector<std::unique_ptr<Registration>> detached_;
+    // Completions queued by us that carry an error (DiscardKey re-queues, receives that
+    // failed at once), and readiness waits outstanding on sockets.
+    std::unordered_map<Overlapped*, uint32_t> queuedErrors_;
+    std::unordered_map<Overlapped*, bool> socketReadiness_;
+#else
     struct PendingReceive {
         Overlapped* op;
         uint8_t* buffer;
@@ -134,6 +154,7 @@ private:
     uint32_t running_ = 0;      // threads between a returned Get() and their next Get()
     bool polling_ = false;      // a thread is inside epoll_wait
     bool wakePending_ = false;  // the eventfd was written and not yet drained
+#endif
 };
 
 }  // namespace tarvu

@@ -1,5 +1,7 @@
 #include "platform/debug_output.h"
 
+#include "platform/debugger_output.h"
+
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +26,10 @@ std::atomic<bool> gSinkInstalled{false};
 }  // namespace
 
 void OutputDebugString(std::string_view text) {
+    // A debugger attached to the process sees the lines too, as on Windows.
+    if (DebuggerListening()) {
+        WriteToDebugger(text);
+    }
     // The sink is called under the lock so that lines from two threads never interleave.
     std::lock_guard<std::mutex> lock(SinkMutex());
     if (Sink()) {
@@ -40,7 +46,7 @@ DebugSink SetDebugSink(DebugSink sink) {
 }
 
 bool DebugOutputEnabled() {
-    return gSinkInstalled.load(std::memory_order_relaxed);
+    return gSinkInstalled.load(std::memory_order_relaxed) || DebuggerListening();
 }
 
 void EnableDebugToStderr(bool enabled) {

@@ -1,6 +1,8 @@
 #pragma once
 // A blocking IPv4 UDP socket for small tools (the echo peer), outside the engine's transport.
 
+#include "platform/native_handle.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -34,7 +36,7 @@ public:
     bool SendTo(const UdpPeer& to, const uint8_t* data, size_t n);
 
 private:
-    int fd_ = -1;
+    NativeHandle fd_ = kInvalidNativeHandle;
 };
 
 }  // namespace tarvu

@@ -8,6 +8,7 @@
 // limit above 19200 baud), or until CancelWrites.
 
 #include "platform/completion_port.h"
+#include "platform/native_handle.h"
 
 #include <atomic>
 #include <cstddef>
@@ -41,9 +42,9 @@ public:
     int Open(const char* name, uint32_t baudRate);
     void Close();
 
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return fd_ != kClosed; }
     // The descriptor, for association with a completion port; -1 when closed.
-    int Handle() const { return fd_; }
+    NativeHandle Handle() const { return fd_; }
     uint32_t BaudRate() const { return baudRate_; }
     const std::string& LastError() const { return lastError_; }
     // The line's settings as the kernel holds them; false when closed.
@@ -77,8 +78,15 @@ private:
     bool ApplySettings(uint32_t baudRate);
     bool RaiseModemLines();
 
+#ifdef _WIN32
+    static constexpr NativeHandle kClosed = ~NativeHandle{0};  // INVALID_HANDLE_VALUE
+    NativeHandle fd_ = kClosed;
+    void* cancelEvent_ = nullptr;  // manual-reset event, signalled once writes are cancelled
+#else
+    static constexpr NativeHandle kClosed = -1;
     int fd_ = -1;
     int cancelFd_ = -1;  // eventfd, readable once writes are cancelled
+#endif
     uint32_t baudRate_ = 0;
     std::string name_;
     std::atomic<bool> waitOutstanding_{false};

@@ -2,11 +2,17 @@
 // SIGINT, SIGTERM and SIGHUP as a stop request for the command-line programs.
 
 #include <functional>
+#include <string>
 
 namespace tarvu {
 
-// Installs handlers that record the request instead of ending the process.
+// Installs handlers that record the request instead of ending the process. On Windows these
+// are the console's Ctrl+C, Ctrl+Break and close events, and the named event that
+// StopEventName gives for this process, which another program may set to ask for a stop.
 void InstallStopSignals();
+
+// The name of the stop event of the process `processId` (Windows).
+std::string StopEventName(unsigned long processId);
 
 // True once SIGINT, SIGTERM or SIGHUP has arrived (or RequestStop was called).
 bool StopRequested();

@@ -4,6 +4,7 @@
 // Port-unreachable reports (ICMP) are switched on so that a receive can see them, as the
 // completion port reports them on a posted receive.
 
+#include "platform/native_handle.h"
 #include "platform/socket_address.h"
 
 #include <cstddef>
@@ -40,9 +41,9 @@ public:
     // A new unbound socket; Valid() is false when the system refused one.
     static UdpSocket Create();
 
-    bool Valid() const { return fd_ >= 0; }
+    bool Valid() const { return fd_ != kInvalid; }
     // The descriptor, for association with a completion port.
-    int Handle() const { return fd_; }
+    NativeHandle Handle() const { return fd_; }
     void Close();
 
     // SO_BROADCAST with the given 4-byte value. 0 or -1.
@@ -66,12 +67,18 @@ public:
     long Receive(uint8_t* buffer, size_t capacity, SocketAddressV4* from);
 
 private:
-    explicit UdpSocket(int fd) : fd_(fd) {}
-    int fd_ = -1;
+#ifdef _WIN32
+    static constexpr NativeHandle kInvalid = ~NativeHandle{0};  // INVALID_SOCKET
+#else
+    static constexpr NativeHandle kInvalid = -1;
+#endif
+    explicit UdpSocket(NativeHandle fd) : fd_(fd) {
+    }
+    NativeHandle fd_ = kInvalid;
 };
 
 // Empties a socket's queue of port-unreachable reports and clears its pending error, so that a
 // readiness wait on it stops reporting an error condition.
-void DrainSocketErrors(int fd);
+void DrainSocketErrors(NativeHandle fd);
 
 }  // namespace tarvu

@@ -22,12 +22,24 @@ public:
     bool WaitFor(uint32_t timeoutMs);
 
 private:
+#ifdef _WIN32
+    // The system's auto-reset waitable timer, created and closed with the object.
+    struct SystemTimer {
+        SystemTimer();
+        ~SystemTimer();
+        SystemTimer(const SystemTimer&) = delete;
+        SystemTimer& operator=(const SystemTimer&) = delete;
+        void* handle;
+    };
+    SystemTimer timer_;
+#else
     using Clock = std::chrono::steady_clock;
     bool WaitUntil(std::optional<Clock::time_point> limit);
 
     std::mutex mutex_;
     std::condition_variable changed_;
     std::optional<Clock::time_point> due_;
+#endif
 };
 
 }  // namespace tarvu

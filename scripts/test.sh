@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: a normal build, an
 # AddressSanitizer + UndefinedBehaviorSanitizer build, a ThreadSanitizer build of the
-# transport and platform tests, and a short run of every fuzz target (clang).
-# Exits non-zero when anything fails.
+# transport and platform tests, a short run of every fuzz target (clang), and the Windows
+# cross build with its tests under Wine (scripts/windows.sh). Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -75,4 +75,6 @@ if [ "$(id -u)" -eq 0 ]; then
 else
     sudo scripts/test_package.sh
 fi
+echo "== Windows: cross build, tests under Wine, tarvu-cli zip"
+scripts/windows.sh
 echo "== all tests passed"

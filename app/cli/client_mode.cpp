@@ -19,7 +19,6 @@
 #include <array>
 #include <cstdio>
 #include <memory>
-#include <unistd.h>
 
 namespace tarvu::cli {
 namespace {
@@ -251,9 +250,13 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
         SetMessageBoxHandler([](const std::string& caption, const std::string& text) {
             PrintErrorLine("%s: %s", caption.c_str(), text.c_str());
         });
-    Settings settings = Settings::Locate(options.settingsFile);
+    // The option's text is UTF-8; a path made from a plain string would read it in the
+    // system's ANSI code page on Windows and lose Cyrillic names.
+    const std::string& file = options.settingsFile;
+    Settings settings =
+        Settings::Locate(std::filesystem::path(std::u8string(file.begin(), file.end())));
     // The worker traces into a queue; it never waits for standard output.
-    TraceOutput traceOutput(STDOUT_FILENO);
+    TraceOutput traceOutput(kStandardOutput);
     ClientModeView view(pinned,
                         [&traceOutput](const std::string& line) { traceOutput.Append(line); });
     MainDialogLogic logic(view, settings, title, channels);

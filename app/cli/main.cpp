@@ -3,6 +3,7 @@
 #include "app/cli/client_mode.h"
 #include "app/cli/commands.h"
 #include "app/cli/terminal_text.h"
+#include "platform/console.h"
 #include "tarvu_build_info.h"
 
 #include <iostream>
@@ -10,6 +11,7 @@
 #include <string_view>
 
 int main(int argc, char** argv) {
+    tarvu::PrepareConsole(argc, argv);
     CLI::App app{
         "Tarvu command-line client: send link packets to a converter over UDP and trace every "
         "byte both ways, or use the engineer's tools below."};

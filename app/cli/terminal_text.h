@@ -6,6 +6,14 @@
 #include <string>
 #include <string_view>
 
+// MinGW's GCC reads plain "printf" as the Microsoft runtime's dialect, which lacks %zu; the
+// C++ runtime there formats with the C99 dialect (gnu_printf).
+#if defined(__MINGW32__)
+#define TARVU_PRINTF_DIALECT gnu_printf
+#else
+#define TARVU_PRINTF_DIALECT printf
+#endif
+
 namespace tarvu::cli {
 
 // C0 controls, DEL, C1 controls, bytes that are not valid UTF-8 and the bidirectional
@@ -16,6 +24,6 @@ std::string EscapeControls(std::string_view text, bool keepLineEnds = false);
 
 // printf-style: formats one message, escapes it as above and writes it to standard error
 // followed by a line end.
-void PrintErrorLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void PrintErrorLine(const char* format, ...) __attribute__((format(TARVU_PRINTF_DIALECT, 1, 2)));
 
 }  // namespace tarvu::cli

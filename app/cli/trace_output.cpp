@@ -1,14 +1,6 @@
 #include "app/cli/trace_output.h"
 
-#include <climits>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <poll.h>
 #include <string>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tarvu::cli {
 namespace {
@@ -16,37 +8,14 @@ namespace {
 // How long one wait for room in the output lasts before the writer looks whether to give up.
 constexpr int kPollMs = 20;
 
-// A non-blocking descriptor of our own for the pipe or terminal behind `fd`, so that its
-// status flags, which the shell shares, stay untouched. -1 when `fd` is already non-blocking,
-// is something else (a regular file never waits for a reader), or cannot be reopened.
-int ReopenNonBlocking(int fd) {
-    const int flags = ::fcntl(fd, F_GETFL);
-    struct stat status = {};
-    if (flags < 0 || (flags & O_NONBLOCK) != 0 || ::fstat(fd, &status) != 0 ||
-        !(S_ISFIFO(status.st_mode) || S_ISCHR(status.st_mode))) {
-        return -1;
-    }
-    const std::string path = "/proc/self/fd/" + std::to_string(fd);
-    return ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (flags & O_APPEND));
-}
-
-bool IsSocket(int fd) {
-    struct stat status = {};
-    return ::fstat(fd, &status) == 0 && S_ISSOCK(status.st_mode);
-}
-
 }  // namespace
 
-TraceOutput::TraceOutput(int fd, size_t capacityBytes)
-    : fd_(fd), ownFd_(ReopenNonBlocking(fd)), isSocket_(IsSocket(fd)), capacity_(capacityBytes) {
+TraceOutput::TraceOutput(int fd, size_t capacityBytes) : output_(fd), capacity_(capacityBytes) {
     thread_ = std::thread([this] { Run(); });
 }
 
 TraceOutput::~TraceOutput() {
     GiveUp();
-    if (ownFd_ >= 0) {
-        ::close(ownFd_);
-    }
 }
 
 void TraceOutput::Append(const std::string& line) {
@@ -93,6 +62,7 @@ void TraceOutput::GiveUp() {
         givingUp_ = true;
     }
     changed_.notify_all();
+    output_.Interrupt();
     if (thread_.joinable()) {
         thread_.join();
     }
@@ -125,7 +95,6 @@ void TraceOutput::Run() {
 }
 
 bool TraceOutput::WriteLine(const std::string& line) {
-    const int fd = ownFd_ >= 0 ? ownFd_ : fd_;
     size_t done = 0;
     while (done < line.size()) {
         {
@@ -134,30 +103,11 @@ bool TraceOutput::WriteLine(const std::string& line) {
                 return false;
             }
         }
-        pollfd ready = {fd, POLLOUT, 0};
-        const int polled = ::poll(&ready, 1, kPollMs);
-        if (polled < 0 && errno != EINTR) {
+        const long n = output_.WriteSome(line.data() + done, line.size() - done, kPollMs);
+        if (n < 0) {
             return false;
         }
-        if (polled <= 0) {
-            continue;
-        }
-        if ((ready.revents & (POLLERR | POLLNVAL)) != 0 && (ready.revents & POLLOUT) == 0) {
-            return false;
-        }
-        // Without a non-blocking descriptor of our own, at most what a pipe takes at once
-        // after reporting room.
-        size_t chunk = line.size() - done;
-        if (ownFd_ < 0 && !isSocket_ && chunk > PIPE_BUF) {
-            chunk = PIPE_BUF;
-        }
-        const ssize_t n = isSocket_ ? ::send(fd, line.data() + done, chunk, MSG_DONTWAIT)
-                                    : ::write(fd, line.data() + done, chunk);
-        if (n > 0) {
-            done += static_cast<size_t>(n);
-        } else if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-            return false;
-        }
+        done += static_cast<size_t>(n);
     }
     return true;
 }

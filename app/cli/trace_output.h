@@ -5,6 +5,8 @@
 // up only the writer, and at the end of a session that was asked to stop the lines it could not
 // write are counted instead of waited for.
 
+#include "platform/output_stream.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -43,10 +45,7 @@ private:
     bool WriteLine(const std::string& line);
     void GiveUp();
 
-    int fd_;
-    // A descriptor of our own for the same pipe or terminal, opened non-blocking; -1 if none.
-    int ownFd_ = -1;
-    bool isSocket_ = false;
+    OutputStream output_;
     const size_t capacity_;
 
     std::mutex mutex_;

@@ -1,17 +1,15 @@
 #include "app/settings.h"
 
 #include "app/settings_keys.h"
+#include "message_box_recorder.h"
 #include "platform/message_box.h"
 #include "tests/support/temp_directory.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fcntl.h>
 #include <future>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace tarvu {
@@ -156,24 +154,6 @@ TEST(SettingsLocation, ChoosesExplicitThenExecutableThenConfigDirectory) {
     EXPECT_EQ(chosen.File(), fs::current_path() / "given.ini");
 }
 
-// Collects the message boxes shown while it lives.
-class MessageBoxRecorder {
-public:
-    MessageBoxRecorder()
-        : previous_(
-              SetMessageBoxHandler([this](const std::string& caption, const std::string& text) {
-                  messages.push_back(caption + ": " + text);
-              })) {}
-    ~MessageBoxRecorder() { SetMessageBoxHandler(std::move(previous_)); }
-    MessageBoxRecorder(const MessageBoxRecorder&) = delete;
-    MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
-
-    std::vector<std::string> messages;
-
-private:
-    MessageBoxHandler previous_;
-};
-
 TEST(Settings, AFailedWriteIsReportedOncePerRun) {
     const TempDirectory dir;
     const MessageBoxRecorder recorder;
@@ -194,33 +174,6 @@ TEST(Settings, AFailedWriteIsReportedOncePerRun) {
     EXPECT_TRUE(good.Write(kSectionUdp, kKeyPacket, "7E 7F"));
     EXPECT_FALSE(good.Write(kSectionUdp, kKeyPacket, "7E\r\n7F"));
     EXPECT_TRUE(quiet.messages.empty());
-}
-
-// A named pipe (or any other non-regular file) as the settings file: the program says so
-// once and runs on the defaults, as for a missing file.
-TEST(Settings, NamedPipeRunsOnDefaultsAndIsReportedOnce) {
-    const TempDirectory dir;
-    const fs::path fifo = dir / "settings.ini";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    const MessageBoxRecorder recorder;
-    Settings settings(fifo);
-    settings.SetMessageCaption("tarvu");
-    // Opening the pipe for reading would wait for a writer; a second thread keeps the test
-    // from hanging if it does.
-    auto pending = std::async(std::launch::async, [&settings] {
-        return settings.ReadWithDefault(kSectionUdp, kKeyReadPort, kDefaultPort);
-    });
-    if (pending.wait_for(std::chrono::seconds(3)) != std::future_status::ready) {
-        const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
-        pending.wait();
-        ::close(writer);
-        FAIL() << "reading a named pipe waited for a writer";
-    }
-    EXPECT_EQ(pending.get(), "10001");
-    EXPECT_EQ(settings.SaveIfChanged(kSectionUdp, kKeyReadPort, "2"), SaveResult::kFailed);
-    ASSERT_EQ(recorder.messages.size(), 1u);
-    EXPECT_NE(recorder.messages[0].find("не обычный файл"), std::string::npos)
-        << recorder.messages[0];
 }
 
 }  // namespace

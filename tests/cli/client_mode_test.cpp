@@ -1,47 +1,15 @@
 #include "app/settings.h"
 #include "app/settings_keys.h"
+#include "client_mode_fixture.h"
 #include "client_test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <set>
 #include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tarvu {
 namespace {
-
-using testing::CliRun;
-using testing::LoopbackPeer;
-using testing::ReadFile;
-using testing::WithoutTimes;
-using Lines = std::vector<std::string>;
-
-class ClientModeTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(echo_.started) << ReadFile(dir_ / "echo.err"); }
-    void TearDown() override {
-        echo_.child.Terminate();
-        echo_.child.Wait(5000);
-    }
-    std::vector<std::string> Arguments(std::vector<std::string> extra) const {
-        std::vector<std::string> arguments = {
-            "--settings", settings_.File().string(),  "--to",     "127.0.0.1",
-            "--port",     std::to_string(echo_.port), "--listen", std::to_string(listenPort_)};
-        arguments.insert(arguments.end(), extra.begin(), extra.end());
-        return arguments;
-    }
-    std::string Stored(std::string_view key, std::string_view section = kSectionUdp) const {
-        return settings_.Read(section, key);
-    }
-
-    testing::TempDirectory dir_;
-    testing::EchoPeer echo_{dir_};
-    uint16_t listenPort_ = testing::FreeUdpPort();
-    Settings settings_{dir_ / "settings.ini"};
-};
 
 TEST_F(ClientModeTest, FirstSessionSendsTracesTheEchoAndSavesTheFields) {
     const CliRun run =
@@ -207,40 +175,6 @@ TEST_F(ClientModeTest, PacketsStillQueuedAtASignalAreCounted) {
     EXPECT_GE(queued, 1u) << err;
     EXPECT_EQ(sent + queued + CountOnStderr(err, " not queued"), 11u)
         << err << ReadFile(dir_ / "c.out");
-}
-
-TEST_F(ClientModeTest, AStandardOutputNobodyReadsDoesNotHoldUpTheEndAfterASignal) {
-    const std::filesystem::path fifo = dir_ / "trace.fifo";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    // Held open but never read: the pipe fills and stays full.
-    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    ASSERT_GE(reader, 0);
-    ChildProcess client;
-    ASSERT_TRUE(client.Start(TARVU_CLI_PATH, Arguments({"--send", "01"}), fifo, dir_ / "c.err"));
-    ASSERT_TRUE(testing::WaitForText(dir_ / "echo.out", "--> 01", 5000))
-        << ReadFile(dir_ / "c.err");
-
-    // 500-byte datagrams trace as lines of some 1500 characters: a few dozen fill the pipe.
-    PlainUdpSocket sender;
-    std::string error;
-    ASSERT_TRUE(sender.Bind(0, error)) << error;
-    const std::vector<uint8_t> datagram(500, 0x5A);
-    for (int i = 0; i < 300; ++i) {
-        ASSERT_TRUE(sender.SendTo({testing::LoopbackAddress(), listenPort_}, datagram.data(),
-                                  datagram.size()));
-        if (i % 50 == 49) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    client.Terminate();
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(client.Wait(5000), 0) << "the closing sequence waited for standard output";
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
-    ::close(reader);
-    const std::string err = ReadFile(dir_ / "c.err");
-    EXPECT_NE(err.find(" trace lines not written to standard output"), std::string::npos) << err;
-    EXPECT_EQ(Stored(kKeyMacAddress), "01");
 }
 
 TEST_F(ClientModeTest, ATakenReadPortExitsWithOneAndUsageErrorsWithTwo) {

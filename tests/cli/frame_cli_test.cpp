@@ -1,10 +1,11 @@
 // End-to-end tests of `tarvu-cli frame`: the real binary, its standard output and exit code.
 
+#include "client_test_support.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
-#include <sys/wait.h>
+#include <vector>
 
 namespace {
 
@@ -13,24 +14,41 @@ struct RunResult {
     std::string output;
 };
 
+// Splits `args` into words at blanks; single quotes keep blanks inside a word, as a shell does.
+std::vector<std::string> Words(const std::string& args) {
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false;
+    bool quoted = false;
+    for (const char c : args) {
+        if (c == '\'') {
+            quoted = !quoted;
+            inWord = true;
+        } else if (c == ' ' && !quoted) {
+            if (inWord) {
+                words.push_back(word);
+            }
+            word.clear();
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord) {
+        words.push_back(word);
+    }
+    return words;
+}
+
 // Runs tarvu-cli with `args` (shell words). Standard error joins the output only when asked,
 // so that successful runs are checked for exactly what they print on standard output.
 RunResult RunCli(const std::string& args, bool withStderr = false) {
-    const std::string command =
-        std::string("'") + TARVU_CLI_PATH + "' " + args + (withStderr ? " 2>&1" : "");
+    const tarvu::TempDirectory dir;
+    const tarvu::testing::CliRun run = tarvu::testing::RunCli(dir, Words(args));
     RunResult result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        ADD_FAILURE() << "popen failed for " << command;
-        return result;
-    }
-    char buffer[4096];
-    size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        result.output.append(buffer, n);
-    }
-    const int status = pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.exitCode = run.exitCode;
+    result.output = withStderr ? run.out + run.err : run.out;
     return result;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // A fresh temporary directory per test, removed afterwards, and whole-file helpers.
-// mkdtemp gives every process its own name, so test programs can run side by side.
+// Every directory gets a fresh random name, so test programs can run side by side.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -16,12 +17,23 @@ namespace tarvu {
 class TempDirectory {
 public:
     TempDirectory() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tarvu-XXXXXX").string();
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        const char* made = ::mkdtemp(buffer.data());
-        EXPECT_NE(made, nullptr);
-        path_ = made != nullptr ? made : "";
+        // Creating a directory fails when the name exists, so a random name that was created
+        // belongs to this test alone.
+        static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+        std::random_device random;
+        std::uniform_int_distribution<size_t> pick(0, sizeof kLetters - 2);
+        const std::filesystem::path base = std::filesystem::temp_directory_path();
+        for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+            std::string name = "tarvu-";
+            for (int i = 0; i < 10; ++i) {
+                name += kLetters[pick(random)];
+            }
+            std::error_code ec;
+            if (std::filesystem::create_directory(base / name, ec)) {
+                path_ = base / name;
+            }
+        }
+        EXPECT_FALSE(path_.empty());
     }
     ~TempDirectory() {
         std::error_code ec;
