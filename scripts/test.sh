@@ -32,8 +32,11 @@ echo "== thread sanitizer (transport, platform, session record, and the applicat
 configure build-tsan -DTARVU_SANITIZE=thread -DTARVU_BENCH=OFF -DTARVU_GUI=OFF
 tsan_targets=()
 tsan_labels=()
+# The target list is read whole: grep -q would close the pipe early, and under pipefail the
+# failed writer would silently drop a suite.
+tsan_help=$(cmake --build build-tsan --target help)
 for t in tarvu_platform_tests tarvu_transport_tests tarvu_record_tests tarvu_app_tests; do
-    if cmake --build build-tsan --target help | grep -q "^$t:"; then
+    if grep -q "^$t:" <<<"$tsan_help"; then
         tsan_targets+=("$t")
         # Of the application's tests only the stress test, labelled on its own, runs here.
         if [ "$t" = tarvu_app_tests ]; then
