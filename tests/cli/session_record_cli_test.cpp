@@ -72,6 +72,23 @@ TEST_F(SessionRecordCliTest, UnopenableFilesExitOneBeforeAnythingIsSent) {
     EXPECT_EQ(EchoReceived(), 0u);
 }
 
+#ifdef _WIN32
+// Windows builds have no libpcap: --pcap stops the session before anything is sent.
+TEST_F(SessionRecordCliTest, CaptureFileRefusedWithoutLibpcap) {
+    const std::string pcap = (dir_ / "s.pcap").string();
+    const CliRun run =
+        testing::RunCli(dir_, Arguments({"--send", "01", "--wait", "0", "--pcap", pcap}));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("tarvu-cli: --pcap: " + pcap +
+                           ": capture files need libpcap, which this build of tarvu-cli lacks"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.out, "");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(EchoReceived(), 0u);
+}
+#endif
+
 TEST_F(SessionRecordCliTest, FullLogIsReportedAndTheSessionGoesOn) {
     const CliRun run =
         testing::RunCli(dir_, Arguments({"--send", "11 01 00 30 00", "--wait", "800", "--log",
