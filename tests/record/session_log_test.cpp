@@ -1,5 +1,6 @@
 // The session log through the recorder and the store, with what every system has: files in a
 // temporary folder and threads.
+#include "record/session_header.h"
 #include "record/session_recorder.h"
 #include "record/session_store.h"
 #include "tests/support/temp_directory.h"
@@ -7,10 +8,22 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <thread>
 
 namespace tarvu {
 namespace {
+
+TEST(SessionHeaderTest, LocalTimeWithItsOffsetFromUtc) {
+    const std::string header = FormatSessionHeader(UdpSettings(), Clock::now());
+    EXPECT_TRUE(std::regex_search(header, std::regex("^# [0-9]{4}-[0-9]{2}-[0-9]{2} "
+                                                     "[0-9]{2}:[0-9]{2}:[0-9]{2} [+-][0-9]{4} "
+                                                     "Tarvu ")))
+        << header;
+    EXPECT_NE(header.find(", read port 10001, destination 127.0.0.1:10002, frame on\n"),
+              std::string::npos)
+        << header;
+}
 
 TEST(SessionRecorderTest, TwoWritersAppendWholeLines) {
     TempDirectory dir;
