@@ -41,6 +41,23 @@ std::wstring Wide(const std::string& utf8) {
     return wide;
 }
 
+bool WriteWhole(HANDLE file, const std::string& path, std::string_view text, std::string& error) {
+    while (!text.empty()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(text.size(), 1u << 30));
+        DWORD written = 0;
+        if (!::WriteFile(file, text.data(), chunk, &written, nullptr)) {
+            error = Reason(path, ::GetLastError());
+            return false;
+        }
+        if (written == 0) {
+            error = Reason(path, ERROR_DISK_FULL);
+            return false;
+        }
+        text.remove_prefix(written);
+    }
+    return true;
+}
+
 }  // namespace
 
 AppendFile::~AppendFile() {
@@ -49,11 +66,11 @@ AppendFile::~AppendFile() {
 
 bool AppendFile::Open(const std::string& path, std::string& error) {
     Close();
-    // Append access alone: every WriteFile lands at the end of the file as the system finds
-    // it, so writers in other processes never overwrite each other.
-    const HANDLE file = ::CreateFileW(Wide(path).c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Append access: every WriteFile lands at the end of the file. Read access only for the
+    // byte-range lock that Write takes.
+    const HANDLE file = ::CreateFileW(
+        Wide(path).c_str(), FILE_APPEND_DATA | FILE_READ_DATA | SYNCHRONIZE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         error = Reason(path, ::GetLastError());
         return false;
@@ -75,20 +92,20 @@ bool AppendFile::Write(std::string_view text, std::string& error) {
         error = path_ + ": not open";
         return false;
     }
-    while (!text.empty()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(text.size(), 1u << 30));
-        DWORD written = 0;
-        if (!::WriteFile(AsHandle(handle_), text.data(), chunk, &written, nullptr)) {
-            error = Reason(path_, ::GetLastError());
-            return false;
-        }
-        if (written == 0) {
-            error = Reason(path_, ERROR_DISK_FULL);
-            return false;
-        }
-        text.remove_prefix(written);
+    // Writers in other processes (or on other handles) take turns through an exclusive lock on
+    // one byte far beyond any end of file: not every implementation of append access finds the
+    // end and writes there in one step (Wine does not), and two writers would then overwrite
+    // each other's lines. Where the file system has no locks, the write goes ahead without.
+    OVERLAPPED turn{};
+    turn.Offset = 0xFFFFFFFE;
+    turn.OffsetHigh = 0x7FFFFFFF;
+    const bool locked =
+        ::LockFileEx(AsHandle(handle_), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &turn) != FALSE;
+    const bool written = WriteWhole(AsHandle(handle_), path_, text, error);
+    if (locked) {
+        ::UnlockFileEx(AsHandle(handle_), 0, 1, 0, &turn);
     }
-    return true;
+    return written;
 }
 
 void AppendFile::Close() {

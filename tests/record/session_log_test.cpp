@@ -54,7 +54,7 @@ TEST(SessionRecorderTest, TwoWritersAppendWholeLines) {
     for (size_t end = log.find('\n'); end != std::string::npos; end = log.find('\n', start)) {
         const std::string line = log.substr(start, end - start);
         if (line.rfind("# ", 0) != 0) {
-            EXPECT_TRUE(line == a || line == b) << "line " << lines;
+            EXPECT_TRUE(line == a || line == b) << "line " << lines << ": " << line.substr(0, 120);
         }
         ++lines;
         start = end + 1;
