@@ -8,11 +8,18 @@ function(tarvu_warnings target)
     endif()
 endfunction()
 
-# tarvu_library(NAME <target> DEPS <targets...>)
-# A static library from every .cpp directly in the calling folder.
+# tarvu_library(NAME <target> DEPS <targets...> [EXCLUDE <files...>] [EXTRA <files...>])
+# A static library from every .cpp directly in the calling folder, less the EXCLUDE files and
+# with the EXTRA ones (paths relative to the folder).
 function(tarvu_library)
-    cmake_parse_arguments(ARG "" "NAME" "DEPS" ${ARGN})
+    cmake_parse_arguments(ARG "" "NAME" "DEPS;EXCLUDE;EXTRA" ${ARGN})
     file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
+    foreach(file IN LISTS ARG_EXCLUDE)
+        list(REMOVE_ITEM sources "${CMAKE_CURRENT_SOURCE_DIR}/${file}")
+    endforeach()
+    foreach(file IN LISTS ARG_EXTRA)
+        list(APPEND sources "${CMAKE_CURRENT_SOURCE_DIR}/${file}")
+    endforeach()
     if(NOT sources)
         # A folder with headers only (or not started yet) still gives a linkable target.
         add_library(${ARG_NAME} INTERFACE)

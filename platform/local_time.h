@@ -2,6 +2,8 @@
 // Local wall-clock time with milliseconds, for trace time stamps.
 
 #include <cstdint>
+#include <ctime>
+#include <string>
 
 namespace tarvu {
 
@@ -13,5 +15,8 @@ struct LocalTime {
 };
 
 LocalTime GetLocalTime();
+
+// `seconds` as local date, time and offset from UTC: "2026-12-08 03:15:37 +0200".
+std::string LocalTimestamp(std::time_t seconds);
 
 }  // namespace tarvu

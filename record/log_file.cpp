@@ -1,70 +1,21 @@
 #include "record/log_file.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace tarvu {
-namespace {
-
-std::string Reason(const std::string& path, int error) {
-    return path + ": " + std::strerror(error);
-}
-
-}  // namespace
-
-LogFile::~LogFile() {
-    Close();
-}
 
 bool LogFile::Open(const std::string& path, std::string& error) {
-    Close();
-    const int fd =
-        ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
-    if (fd < 0) {
-        error = Reason(path, errno);
+    if (!file_.Open(path, error)) {
         return false;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISCHR(st.st_mode))) {
-        // A pipe or socket would stall the writer; a folder cannot be opened for writing.
-        ::close(fd);
-        error = path + ": not a regular file";
-        return false;
-    }
-    // Non-blocking only to refuse a FIFO without waiting for a reader; writes block as usual.
-    ::fcntl(fd, F_SETFL, O_APPEND);
-    fd_ = fd;
     path_ = path;
     return true;
 }
 
 bool LogFile::Write(std::string_view text, std::string& error) {
-    if (fd_ < 0) {
+    if (!file_.IsOpen()) {
         error = path_ + ": not open";
         return false;
     }
-    while (!text.empty()) {
-        const ssize_t n = ::write(fd_, text.data(), text.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            error = Reason(path_, n < 0 ? errno : ENOSPC);
-            return false;
-        }
-        text.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
-
-void LogFile::Close() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+    return file_.Write(text, error);
 }
 
 }  // namespace tarvu

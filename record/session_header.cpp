@@ -1,9 +1,7 @@
 #include "record/session_header.h"
 
+#include "platform/local_time.h"
 #include "tarvu_build_info.h"
-
-#include <cstdio>
-#include <ctime>
 
 namespace tarvu {
 
@@ -13,13 +11,8 @@ const char* RecordedVersion() {
 
 std::string FormatSessionHeader(const SessionSettings& settings,
                                 std::chrono::system_clock::time_point when) {
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
-    std::tm tm{};
-    localtime_r(&seconds, &tm);
-    char stamp[64];
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S %z", &tm);
     std::string out = "# ";
-    out += stamp;
+    out += LocalTimestamp(std::chrono::system_clock::to_time_t(when));
     out += " Tarvu ";
     out += RecordedVersion();
     out += settings.serial ? ", serial line " : ", read port ";

@@ -6,8 +6,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
-#include <sys/stat.h>
+#include <string_view>
+#include <system_error>
 
 namespace tarvu {
 
@@ -75,8 +77,10 @@ size_t SessionStore::Bytes() const {
 
 bool SessionStore::SaveLog(const std::string& path, const SessionSettings& settings,
                            std::string& error) const {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    std::error_code ignored;
+    if (std::filesystem::is_directory(
+            std::u8string_view(reinterpret_cast<const char8_t*>(path.data()), path.size()),
+            ignored)) {
         error = path + ": " + std::strerror(EISDIR);
         return false;
     }

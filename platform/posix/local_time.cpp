@@ -20,4 +20,12 @@ LocalTime GetLocalTime() {
     return t;
 }
 
+std::string LocalTimestamp(std::time_t seconds) {
+    std::tm tm{};
+    localtime_r(&seconds, &tm);
+    char stamp[64];
+    const size_t n = std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S %z", &tm);
+    return std::string(stamp, n);
+}
+
 }  // namespace tarvu

@@ -37,10 +37,13 @@ protected:
 };
 
 TEST_F(SessionRecordCliTest, LogAppendsHeaderAndEveryLineAsPrinted) {
-    const std::string log = (dir_ / "журнал.log").string();
+    // The name goes to the program in UTF-8, as a console hands it over on every system.
+    const std::filesystem::path log = dir_.Path() / std::filesystem::path(u8"журнал.log");
+    const std::u8string logName = log.u8string();
     WriteBytes(log, "kept\n");
-    const CliRun run = testing::RunCli(
-        dir_, Arguments({"--frame", "--send", "11 01 00 30 00", "--wait", "800", "--log", log}));
+    const CliRun run =
+        testing::RunCli(dir_, Arguments({"--frame", "--send", "11 01 00 30 00", "--wait", "800",
+                                         "--log", std::string(logName.begin(), logName.end())}));
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const std::string text = ReadFile(log);
     ASSERT_EQ(text.rfind("kept\n# ", 0), 0u) << text;
@@ -71,6 +74,23 @@ TEST_F(SessionRecordCliTest, UnopenableFilesExitOneBeforeAnythingIsSent) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(EchoReceived(), 0u);
 }
+
+#ifdef _WIN32
+// Windows builds have no libpcap: --pcap stops the session before anything is sent.
+TEST_F(SessionRecordCliTest, CaptureFileRefusedWithoutLibpcap) {
+    const std::string pcap = (dir_ / "s.pcap").string();
+    const CliRun run =
+        testing::RunCli(dir_, Arguments({"--send", "01", "--wait", "0", "--pcap", pcap}));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("tarvu-cli: --pcap: " + pcap +
+                           ": capture files need libpcap, which this build of tarvu-cli lacks"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.out, "");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(EchoReceived(), 0u);
+}
+#endif
 
 TEST_F(SessionRecordCliTest, FullLogIsReportedAndTheSessionGoesOn) {
     const CliRun run =

@@ -4,11 +4,17 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace tarvu {
 namespace {
+
+// The system's reason for a missing folder on the way and for a folder given as the file.
+#ifdef _WIN32
+constexpr const char* kMissingFolder = "(3)";  // ERROR_PATH_NOT_FOUND
+constexpr const char* kIsAFolder = "(5)";      // ERROR_ACCESS_DENIED
+#else
+constexpr const char* kMissingFolder = "No such file or directory";
+constexpr const char* kIsAFolder = "Is a directory";
+#endif
 
 TEST(LogFileTest, AppendsToWhatIsThereAndWritesAtOnce) {
     TempDirectory dir;
@@ -23,44 +29,21 @@ TEST(LogFileTest, AppendsToWhatIsThereAndWritesAtOnce) {
     ASSERT_TRUE(log.Write("Привет 7E\n", error));
     log.Close();
     EXPECT_EQ(ReadBytes(path), "earlier session\n# header\nПривет 7E\n");
+    EXPECT_FALSE(log.IsOpen());
+    EXPECT_FALSE(log.Write("late\n", error));
 }
 
 TEST(LogFileTest, RefusesPathsItCannotWriteWithTheReason) {
     TempDirectory dir;
     LogFile log;
     std::string error;
-    EXPECT_FALSE(log.Open((dir / "missing" / "x.log").string(), error));
-    EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
+    const std::string missing = (dir / "missing" / "x.log").string();
+    EXPECT_FALSE(log.Open(missing, error));
+    EXPECT_EQ(error.rfind(missing + ": ", 0), 0u) << error;
+    EXPECT_NE(error.find(kMissingFolder), std::string::npos) << error;
     EXPECT_FALSE(log.Open(dir.Path().string(), error));
-    EXPECT_NE(error.find("Is a directory"), std::string::npos) << error;
+    EXPECT_NE(error.find(kIsAFolder), std::string::npos) << error;
     EXPECT_FALSE(log.IsOpen());
-
-    // A FIFO without a reader is refused at once instead of stalling the writer.
-    const std::string fifo = (dir / "pipe").string();
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_FALSE(log.Open(fifo, error));
-}
-
-TEST(LogFileTest, FullDiskIsAnErrorNotSilence) {
-    LogFile log;
-    std::string error;
-    ASSERT_TRUE(log.Open("/dev/full", error)) << error;
-    EXPECT_FALSE(log.Write("line\n", error));
-    EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
-}
-
-TEST(LogFileTest, ReadOnlyFileRefusedForAnUnprivilegedUser) {
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "root writes read-only files";
-    }
-    TempDirectory dir;
-    const std::string path = (dir / "ro.log").string();
-    WriteBytes(path, "");
-    ::chmod(path.c_str(), 0444);
-    LogFile log;
-    std::string error;
-    EXPECT_FALSE(log.Open(path, error));
-    EXPECT_NE(error.find("Permission denied"), std::string::npos) << error;
 }
 
 }  // namespace
