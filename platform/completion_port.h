@@ -112,6 +112,9 @@ private:
     // failed at once), and readiness waits outstanding on sockets.
     std::unordered_map<Overlapped*, uint32_t> queuedErrors_;
     std::unordered_map<Overlapped*, bool> socketReadiness_;
+    // Operations the system owns until their completion is taken, each with the receive flags
+    // it writes when it finishes (so they must outlive the call that started it).
+    std::unordered_map<Overlapped*, unsigned long> outstanding_;
 #else
     struct PendingReceive {
         Overlapped* op;

@@ -2,6 +2,7 @@
 
 #include "platform/win32/winsock_start.h"
 
+#include <chrono>
 #include <cstring>
 #include <winsock2.h>
 
@@ -12,6 +13,10 @@ namespace {
 static_assert(sizeof(OVERLAPPED) <= sizeof(Overlapped::system));
 static_assert(alignof(OVERLAPPED) <= alignof(uint64_t));
 static_assert(offsetof(Overlapped, system) == 0);
+static_assert(sizeof(unsigned long) == sizeof(DWORD));
+
+// How long closing the port waits for the system to finish cancelled operations.
+constexpr std::chrono::seconds kDrainLimit{2};
 
 OVERLAPPED* SystemRecord(Overlapped* op) {
     std::memset(op->system, 0, sizeof op->system);
@@ -50,6 +55,30 @@ CompletionPort::CompletionPort(void* port, uint32_t concurrency)
 }
 
 CompletionPort::~CompletionPort() {
+    // The system writes an operation's record, buffer and flags when it finishes it, even
+    // after its handle or this port was closed; the records are released once the port is
+    // gone, so every operation still owned by the system is cancelled and its completion
+    // taken first.
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const auto& [fd, registration] : registrations_) {
+            ::CancelIoEx(AsHandle(fd), nullptr);
+        }
+    }
+    const auto deadline = std::chrono::steady_clock::now() + kDrainLimit;
+    Completion c;
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (outstanding_.empty()) {
+                break;
+            }
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            break;
+        }
+        Get(&c, 20);
+    }
     ::CloseHandle(port_);
 }
 
@@ -89,7 +118,8 @@ int CompletionPort::PostReceiveFrom(NativeHandle fd, Overlapped* op, uint8_t* bu
         return -1;
     }
     WSABUF part{capacity, reinterpret_cast<CHAR*>(buffer)};
-    DWORD flags = 0;
+    DWORD& flags = outstanding_[op];
+    flags = 0;
     DWORD got = 0;
     *fromLength = sizeof(SocketAddressV4);
     if (::WSARecvFrom(static_cast<SOCKET>(fd), &part, 1, &got, &flags,
@@ -101,17 +131,18 @@ int CompletionPort::PostReceiveFrom(NativeHandle fd, Overlapped* op, uint8_t* bu
     if (error == WSA_IO_PENDING) {
         return 1;
     }
+    if (error == WSAEMSGSIZE) {
+        // A datagram longer than the buffer was already waiting: the receive has finished,
+        // cut, and (its status being a warning, not an error) its completion is queued.
+        return 0;
+    }
+    outstanding_.erase(op);  // nothing of the system's is left to finish
     if (error == WSAECONNRESET) {
         // A port-unreachable report waiting on the socket fails the receive at once; it is
         // handed out as a completion, as the system does when the report comes later.
         queuedErrors_[op] = kErrorPortUnreachable;
         ::PostQueuedCompletionStatus(port_, 0, found->second->key, SystemRecord(op));
         return 1;
-    }
-    if (error == WSAEMSGSIZE) {
-        // A datagram longer than the buffer was already waiting: the receive has finished,
-        // cut, and (its status being a warning, not an error) its completion is queued.
-        return 0;
     }
     return -1;
 }
@@ -127,6 +158,7 @@ int CompletionPort::PostReadiness(NativeHandle fd, Overlapped* op) {
         // A serial line: an overlapped event wait for the events of its mask.
         if (::WaitCommEvent(AsHandle(fd), &registration.eventMask, SystemRecord(op)) ||
             ::GetLastError() == ERROR_IO_PENDING) {
+            outstanding_[op] = 0;
             return 1;
         }
         return -1;
@@ -134,7 +166,8 @@ int CompletionPort::PostReadiness(NativeHandle fd, Overlapped* op) {
     // A socket: a zero-byte receive that only peeks completes once a datagram waits and
     // leaves it there.
     WSABUF none{0, nullptr};
-    DWORD flags = MSG_PEEK;
+    DWORD& flags = outstanding_[op];
+    flags = MSG_PEEK;
     DWORD got = 0;
     OVERLAPPED* system = SystemRecord(op);
     if (::WSARecv(static_cast<SOCKET>(fd), &none, 1, &got, &flags,
@@ -143,6 +176,7 @@ int CompletionPort::PostReadiness(NativeHandle fd, Overlapped* op) {
         socketReadiness_[op] = true;  // the system queues its completion
         return 1;
     }
+    outstanding_.erase(op);
     if (::WSAGetLastError() == WSAEMSGSIZE) {
         // A datagram waited already and the call failed at once, so nothing is queued: the
         // readiness is handed out as a completion all the same.
@@ -170,6 +204,7 @@ bool CompletionPort::Get(Completion* out, int timeoutMs) {
     Overlapped* op = reinterpret_cast<Overlapped*>(system);
     if (op != nullptr) {
         std::lock_guard<std::mutex> lock(mutex_);
+        outstanding_.erase(op);  // the system is done with it
         auto queued = queuedErrors_.find(op);
         if (queued != queuedErrors_.end()) {
             error = queued->second;

@@ -4,7 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <thread>
 #include <vector>
+#include <windows.h>
 
 namespace tarvu {
 namespace {
@@ -50,6 +55,64 @@ TEST(CompletionPort, DetachAbortsEveryOutstandingOperationOnce) {
     EXPECT_EQ(first.header.status, kErrorOperationAborted);
     EXPECT_EQ(receive(first), -1);
     EXPECT_EQ(port->PostReadiness(socket.Handle(), &ready.header), -1);
+}
+
+// The system writes an aborted operation's record (and a receive's buffer and source) when it
+// finishes the operation, which may be after the handle and the port were closed. Once the
+// port is gone, its owner releases the records, so the port must have taken every operation
+// the system still owned before it goes.
+TEST(CompletionPort, NothingIsWrittenToOperationsAfterThePortIsGone) {
+    for (int round = 0; round < 20; ++round) {
+        auto port = CompletionPort::Create(1);
+        ASSERT_NE(port, nullptr);
+        UdpSocket socket = UdpSocket::Create();
+        ASSERT_TRUE(socket.Valid());
+        ASSERT_EQ(socket.BindLoopback(0), 0);
+        ASSERT_EQ(port->Associate(socket.Handle(), 7), 0);
+        std::vector<std::unique_ptr<Op>> ops;
+        for (int i = 0; i < 4; ++i) {
+            ops.push_back(std::make_unique<Op>());
+        }
+        // The operations are started by another thread, as workers do; the system finishes
+        // them in that thread's waits.
+        std::atomic<int> started{0};
+        std::atomic<bool> portGone{false};
+        std::thread poster([&] {
+            for (int i = 0; i < 3; ++i) {
+                Op& op = *ops[i];
+                started += port->PostReceiveFrom(socket.Handle(), &op.header, op.data,
+                                                 sizeof op.data, &op.from, &op.fromLength);
+            }
+            started += port->PostReadiness(socket.Handle(), &ops[3]->header);
+            while (!portGone.load()) {
+                ::SleepEx(1, TRUE);
+            }
+            ::SleepEx(30, TRUE);
+        });
+        while (started.load() < 4) {
+            ::Sleep(1);
+        }
+
+        // The final shutdown: the handle is detached and closed with its operations
+        // outstanding, nobody takes completions any more, and the port is closed.
+        port->Detach(socket.Handle());
+        socket.Close();
+        port.reset();
+
+        // Whatever the records hold now is their owner's; a late write from the system
+        // would change it.
+        for (auto& op : ops) {
+            std::memset(static_cast<void*>(op.get()), 0xA5, sizeof(Op));
+        }
+        portGone = true;
+        poster.join();
+        for (size_t i = 0; i < ops.size(); ++i) {
+            const auto* bytes = reinterpret_cast<const uint8_t*>(ops[i].get());
+            const size_t changed =
+                std::count_if(bytes, bytes + sizeof(Op), [](uint8_t b) { return b != 0xA5; });
+            EXPECT_EQ(changed, 0u) << "round " << round << ", operation " << i;
+        }
+    }
 }
 
 }  // namespace
