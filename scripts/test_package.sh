@@ -132,7 +132,21 @@ check_user() {
     done
     [ -f "$xdg/tarvu/settings.ini" ] || fail "$user: the dialog wrote no \$XDG_CONFIG_HOME/tarvu/settings.ini"
     kill -0 "$gui_pid" 2>/dev/null || fail "$user: the dialog did not keep running"
-    kill "$gui_pid" 2>/dev/null
+    # SIGTERM goes to the dialog itself (runuser's child for an ordinary user): it closes as
+    # its close box does. One that is still there after 10 s is killed, so that nothing stays
+    # behind, and the step fails.
+    local dialog_pid
+    dialog_pid=$(pgrep -P "$gui_pid" -x tarvu || echo "$gui_pid")
+    kill "$dialog_pid" 2>/dev/null
+    for _ in $(seq 100); do
+        kill -0 "$dialog_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$dialog_pid" 2>/dev/null; then
+        kill -9 "$dialog_pid" "$gui_pid" 2>/dev/null
+        wait "$gui_pid" 2>/dev/null || true
+        fail "$user: the dialog did not end on SIGTERM"
+    fi
     wait "$gui_pid" 2>/dev/null || true
 }
 check_user nobody

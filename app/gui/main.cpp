@@ -11,6 +11,8 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QTimer>
+#include <QWidget>
 
 #include <cstdio>
 #include <filesystem>
@@ -87,8 +89,18 @@ int main(int argc, char** argv) {
         tarvu::InstallQtMessageBoxHandler(&client.Dialog());
         QObject::connect(&client.Dialog(), &QDialog::finished, &app, &QCoreApplication::quit);
         // The same closing as the close box, also while the window hides in the tray.
-        QObject::connect(&stopSignals, &tarvu::SignalCloser::closeRequested, &client.Dialog(),
-                         &QWidget::close);
+        // A message box open at that moment (the start-up's port failure, say) runs an event
+        // loop of its own and would hold the program: it is closed first, and the dialog closes
+        // from the event loop that runs next.
+        QObject::connect(
+            &stopSignals, &tarvu::SignalCloser::closeRequested, &client.Dialog(), [&client] {
+                for (QWidget* widget : QApplication::topLevelWidgets()) {
+                    if (widget != &client.Dialog() && widget->isModal() && widget->isVisible()) {
+                        widget->close();
+                    }
+                }
+                QTimer::singleShot(0, &client.Dialog(), &QWidget::close);
+            });
         client.OpenRecordFiles(options.logFile.toStdString(), options.pcapFile.toStdString());
         client.Start();
         status = QApplication::exec();

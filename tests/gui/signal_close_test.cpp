@@ -72,6 +72,29 @@ private slots:
         QCOMPARE(settings.Read(tarvu::kSectionUdp, tarvu::kKeyReadPort), std::to_string(readPort));
         QVERIFY(CanBind(readPort));
     }
+
+    // The read port is taken, so the start-up's message box is open when the signal comes:
+    // the box must not hold the program.
+    void signalClosesWhileTheStartUpMessageBoxIsOpen() {
+        QTemporaryDir directory;
+        QVERIFY(directory.isValid());
+        const std::filesystem::path dir(directory.path().toStdString());
+        tarvu::Settings settings(dir / "settings.ini");
+        const uint16_t readPort = FreeUdpPort();
+        tarvu::PlainUdpSocket taken;
+        std::string error;
+        QVERIFY(taken.Bind(readPort, error));
+        QVERIFY(settings.Write(tarvu::kSectionUdp, tarvu::kKeyReadPort, std::to_string(readPort)));
+
+        tarvu::ChildProcess dialog;
+        QVERIFY(dialog.Start(TARVU_GUI_PATH, {"--settings", settings.File().string()},
+                             dir / "tarvu.out", dir / "tarvu.err"));
+        // Time for the start-up to reach its message box.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        dialog.Terminate();
+        QCOMPARE(dialog.Wait(15000), std::optional<int>(0));
+        QCOMPARE(settings.Read(tarvu::kSectionCipher, tarvu::kKeyRsaGost), std::string("нет"));
+    }
 };
 
 TARVU_GUI_TEST(SignalCloseTest);
