@@ -132,11 +132,11 @@ check_user() {
     done
     [ -f "$xdg/tarvu/settings.ini" ] || fail "$user: the dialog wrote no \$XDG_CONFIG_HOME/tarvu/settings.ini"
     kill -0 "$gui_pid" 2>/dev/null || fail "$user: the dialog did not keep running"
-    # SIGTERM goes to the dialog itself (runuser's child for an ordinary user): it closes as
-    # its close box does. One that is still there after 10 s is killed, so that nothing stays
-    # behind, and the step fails.
+    # SIGTERM goes to the dialog itself, not to the shell or runuser that started it: it closes
+    # as its close box does. One that is still there after 10 s is killed, so that nothing
+    # stays behind, and the step fails.
     local dialog_pid
-    dialog_pid=$(pgrep -P "$gui_pid" -x tarvu || echo "$gui_pid")
+    dialog_pid=$(pgrep -n -u "$user" -x tarvu) || fail "$user: no dialog process"
     kill "$dialog_pid" 2>/dev/null
     for _ in $(seq 100); do
         kill -0 "$dialog_pid" 2>/dev/null || break

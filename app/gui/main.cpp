@@ -94,6 +94,9 @@ int main(int argc, char** argv) {
         // from the event loop that runs next.
         QObject::connect(
             &stopSignals, &tarvu::SignalCloser::closeRequested, &client.Dialog(), [&client] {
+                // Nobody may be at the screen to dismiss a box the closing raises (a settings
+                // file that cannot be written): from now on messages go to standard error.
+                tarvu::SetMessageBoxHandler({});
                 for (QWidget* widget : QApplication::topLevelWidgets()) {
                     if (widget != &client.Dialog() && widget->isModal() && widget->isVisible()) {
                         widget->close();
