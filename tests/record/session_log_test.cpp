@@ -8,18 +8,32 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <cctype>
+#include <string_view>
 #include <thread>
 
 namespace tarvu {
 namespace {
 
+// True when text starts with the shape: 'd' stands for a digit, 's' for a sign, anything else for
+// itself. GCC 12 warns falsely inside <regex> under -O2 with the sanitizers, so no regex here.
+bool StartsWithShape(std::string_view text, std::string_view shape) {
+    if (text.size() < shape.size())
+        return false;
+    for (std::size_t i = 0; i < shape.size(); ++i) {
+        const char c = text[i];
+        const bool ok = shape[i] == 'd'   ? std::isdigit(static_cast<unsigned char>(c)) != 0
+                        : shape[i] == 's' ? (c == '+' || c == '-')
+                                          : c == shape[i];
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
 TEST(SessionHeaderTest, LocalTimeWithItsOffsetFromUtc) {
     const std::string header = FormatSessionHeader(UdpSettings(), Clock::now());
-    EXPECT_TRUE(std::regex_search(header, std::regex("^# [0-9]{4}-[0-9]{2}-[0-9]{2} "
-                                                     "[0-9]{2}:[0-9]{2}:[0-9]{2} [+-][0-9]{4} "
-                                                     "Tarvu ")))
-        << header;
+    EXPECT_TRUE(StartsWithShape(header, "# dddd-dd-dd dd:dd:dd sdddd Tarvu ")) << header;
     EXPECT_NE(header.find(", read port 10001, destination 127.0.0.1:10002, frame on\n"),
               std::string::npos)
         << header;
