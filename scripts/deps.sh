@@ -1,36 +1,31 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, running and testing Tarvu need.
-# Quiet and quick when everything is already there.
+# Installs the Debian 12 packages that Tarvu needs. Without arguments: what building and running
+# the programs need. "package" adds the tools that build and check the Debian package; "test"
+# adds those and what the whole test command needs besides (clang for the fuzz targets, tshark
+# for the dissector). Quiet and quick when everything is already there.
 set -euo pipefail
+cd "$(dirname "$0")/.."
 
-packages=(
+build=(
     g++ cmake ninja-build pkg-config
     libcli11-dev qt6-base-dev qt6-svg-dev libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libgcrypt20-dev libssl-dev
-    clang libclang-rt-14-dev
-    libpcap-dev tshark
+    libpcap-dev
     fonts-liberation fonts-dejavu-core
-    dpkg-dev fakeroot lintian desktop-file-utils appstream man-db groff-base bash-completion
 )
+package=(dpkg-dev fakeroot lintian desktop-file-utils appstream man-db groff-base bash-completion)
+test=(clang libclang-rt-14-dev tshark)
 
-missing=()
-for p in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$p")
-    fi
+packages=("${build[@]}")
+for group in "$@"; do
+    case $group in
+    package) packages+=("${package[@]}") ;;
+    test) packages+=("${package[@]}" "${test[@]}") ;;
+    *)
+        echo "usage: scripts/deps.sh [package] [test]" >&2
+        exit 2
+        ;;
+    esac
 done
-
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    sudo_cmd=()
-    if [ "$(id -u)" -ne 0 ]; then
-        sudo_cmd=(sudo)
-    fi
-    export DEBIAN_FRONTEND=noninteractive
-    # tshark asks whether non-root users may capture; the answer does not matter here.
-    echo "wireshark-common wireshark-common/install-setuid boolean false" |
-        "${sudo_cmd[@]}" debconf-set-selections
-    "${sudo_cmd[@]}" apt-get update -qq
-    "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+exec scripts/install-packages.sh "${packages[@]}"

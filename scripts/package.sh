@@ -5,7 +5,7 @@
 # Hardening and optimisation flags come from dpkg-buildflags, as for any Debian package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh
+scripts/deps.sh package
 
 build=${TARVU_PACKAGE_BUILD_DIR:-build-pkg}
 launcher=()

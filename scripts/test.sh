@@ -5,7 +5,7 @@
 # cross build with its tests under Wine (scripts/windows.sh). Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh
+scripts/deps.sh test
 
 jobs=$(nproc)
 configure() {
