@@ -1,5 +1,7 @@
 #include "platform/cp1251.h"
 
+#include "platform/utf8.h"
+
 #include <array>
 
 namespace tarvu {
@@ -88,49 +90,6 @@ void AppendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-// Decodes one UTF-8 sequence at `pos`. Returns the code point and advances `pos`; on a
-// malformed sequence returns -1 and advances past the longest valid-looking prefix (at
-// least one byte), so each malformed piece costs one replacement character.
-long DecodeUtf8(std::string_view s, size_t& pos) {
-    const auto lead = static_cast<uint8_t>(s[pos]);
-    if (lead < 0x80) {
-        ++pos;
-        return lead;
-    }
-    int length = 0;
-    char32_t cp = 0;
-    char32_t minimum = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        cp = lead & 0x1Fu;
-        minimum = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        cp = lead & 0x0Fu;
-        minimum = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        cp = lead & 0x07u;
-        minimum = 0x10000;
-    } else {
-        ++pos;
-        return -1;
-    }
-    size_t i = pos + 1;
-    for (int n = 1; n < length; ++n, ++i) {
-        if (i >= s.size() || (static_cast<uint8_t>(s[i]) & 0xC0) != 0x80) {
-            pos = i;
-            return -1;
-        }
-        cp = (cp << 6) | (static_cast<uint8_t>(s[i]) & 0x3Fu);
-    }
-    pos = i;
-    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-        return -1;
-    }
-    return static_cast<long>(cp);
-}
-
 }  // namespace
 
 char32_t Cp1251ToCodePoint(uint8_t byte) {
@@ -165,10 +124,12 @@ std::string Cp1251ToUtf8(std::string_view cp1251) {
 std::string Utf8ToCp1251(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
+    // Each malformed piece costs one replacement character.
     size_t pos = 0;
     while (pos < utf8.size()) {
-        const long cp = DecodeUtf8(utf8, pos);
-        const int byte = cp < 0 ? -1 : ByteOf(static_cast<char32_t>(cp));
+        const Utf8Sequence sequence = DecodeUtf8Sequence(utf8.substr(pos));
+        pos += sequence.length;
+        const int byte = sequence.valid ? ByteOf(sequence.codePoint) : -1;
         out.push_back(byte < 0 ? kCp1251Replacement : static_cast<char>(byte));
     }
     return out;
