@@ -1,6 +1,6 @@
 #include "platform/completion_port.h"
 
-#include "platform/posix/sockaddr_conversion.h"
+#include "platform/sockaddr_conversion.h"
 #include "platform/udp_socket.h"
 
 #include <algorithm>

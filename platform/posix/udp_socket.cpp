@@ -1,6 +1,6 @@
 #include "platform/udp_socket.h"
 
-#include "platform/posix/sockaddr_conversion.h"
+#include "platform/sockaddr_conversion.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

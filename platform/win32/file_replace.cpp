@@ -285,11 +285,4 @@ FileUpdateStatus UpdateFileContents(const std::filesystem::path& file, const Fil
     return FileUpdateStatus::kNotWritable;
 }
 
-bool ReplaceFileContents(const std::filesystem::path& file, std::string_view bytes) {
-    return UpdateFileContents(file, [bytes](std::string& contents) {
-               contents.assign(bytes);
-               return true;
-           }) == FileUpdateStatus::kWritten;
-}
-
 }  // namespace tarvu

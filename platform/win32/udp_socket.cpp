@@ -1,6 +1,6 @@
 #include "platform/udp_socket.h"
 
-#include "platform/win32/sockaddr_conversion.h"
+#include "platform/sockaddr_conversion.h"
 #include "platform/win32/winsock_start.h"
 
 #include <chrono>

@@ -1,10 +1,17 @@
 #pragma once
-// Conversions between SocketAddressV4 and Winsock's sockaddr_in; platform-internal.
+// Conversions between SocketAddressV4 and the system's sockaddr_in (Winsock's on Windows);
+// platform-internal.
 
 #include "platform/socket_address.h"
 
 #include <cstring>
+
+#ifdef _WIN32
 #include <winsock2.h>
+#else
+#include <netinet/in.h>
+#include <sys/socket.h>
+#endif
 
 namespace tarvu {
 
