@@ -1,5 +1,7 @@
 #include "platform/append_file.h"
 
+#include "platform/win32/system_text.h"
+
 #include <algorithm>
 #include <windows.h>
 
@@ -10,35 +12,8 @@ HANDLE AsHandle(NativeHandle handle) {
     return reinterpret_cast<HANDLE>(handle);
 }
 
-// "PATH: The system cannot find the path specified (3)": the system's English text where it
-// has one in plain ASCII, always with the code.
 std::string Reason(const std::string& path, DWORD code) {
-    char buffer[512] = {};
-    const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                     nullptr, code, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
-                                     buffer, sizeof buffer, nullptr);
-    std::string text(buffer, n);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '.' ||
-                             text.back() == ' ')) {
-        text.pop_back();
-    }
-    if (std::any_of(text.begin(), text.end(),
-                    [](char c) { return static_cast<unsigned char>(c) >= 0x80; }) ||
-        text.empty()) {
-        text = "system error";
-    }
-    return path + ": " + text + " (" + std::to_string(code) + ")";
-}
-
-std::wstring Wide(const std::string& utf8) {
-    if (utf8.empty()) {
-        return {};
-    }
-    const int n =
-        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-    return wide;
+    return path + ": " + SystemErrorText(code, "system error");
 }
 
 bool WriteWhole(HANDLE file, const std::string& path, std::string_view text, std::string& error) {

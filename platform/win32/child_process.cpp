@@ -1,6 +1,7 @@
 #include "platform/child_process.h"
 
 #include "platform/stop_signal.h"
+#include "platform/win32/system_text.h"
 
 #include <chrono>
 #include <string>
@@ -29,17 +30,6 @@ std::wstring Quote(const std::wstring& word) {
     quoted.append(2 * backslashes, L'\\');
     quoted.push_back(L'"');
     return quoted;
-}
-
-std::wstring Wide(const std::string& utf8) {
-    if (utf8.empty()) {
-        return {};
-    }
-    const int n =
-        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-    return wide;
 }
 
 HANDLE OpenOutput(const std::filesystem::path& file) {

@@ -1,5 +1,7 @@
 #include "platform/console.h"
 
+#include "platform/win32/system_text.h"
+
 #include <windows.h>
 // after the header above, which it builds on
 #include <cstdio>
@@ -10,19 +12,6 @@
 #include <vector>
 
 namespace tarvu {
-namespace {
-
-std::string Utf8(const wchar_t* wide) {
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1) {
-        return {};
-    }
-    std::string text(static_cast<size_t>(n - 1), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), n, nullptr, nullptr);
-    return text;
-}
-
-}  // namespace
 
 void PrepareConsole(int& argc, char**& argv) {
     ::SetConsoleOutputCP(CP_UTF8);

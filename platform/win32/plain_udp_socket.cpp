@@ -1,6 +1,6 @@
 #include "platform/plain_udp_socket.h"
 
-#include "platform/win32/socket_error_text.h"
+#include "platform/win32/system_text.h"
 #include "platform/win32/winsock_start.h"
 
 #include <winsock2.h>
@@ -31,7 +31,7 @@ bool PlainUdpSocket::Bind(uint16_t port, std::string& error) {
     }
     const SOCKET s = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     if (s == INVALID_SOCKET) {
-        error = SocketErrorText(::WSAGetLastError());
+        error = SystemErrorText(static_cast<unsigned long>(::WSAGetLastError()), "socket error");
         return false;
     }
     ::SetHandleInformation(reinterpret_cast<HANDLE>(s), HANDLE_FLAG_INHERIT, 0);
@@ -44,7 +44,7 @@ bool PlainUdpSocket::Bind(uint16_t port, std::string& error) {
     local.sin_port = htons(port);
     local.sin_addr.s_addr = htonl(INADDR_ANY);
     if (::bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-        error = SocketErrorText(::WSAGetLastError());
+        error = SystemErrorText(static_cast<unsigned long>(::WSAGetLastError()), "socket error");
         ::closesocket(s);
         return false;
     }

@@ -1,5 +1,7 @@
 #include "platform/serial_port.h"
 
+#include "platform/win32/system_text.h"
+
 #include <string>
 #include <windows.h>
 
@@ -12,25 +14,6 @@ constexpr DWORD kOutputQueue = 4096;
 
 HANDLE AsHandle(NativeHandle handle) {
     return reinterpret_cast<HANDLE>(handle);
-}
-
-// The reason for a Win32 error code, in English where the system has it.
-std::string ErrorText(DWORD code) {
-    char buffer[256] = {};
-    const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                     nullptr, code, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
-                                     buffer, sizeof buffer, nullptr);
-    std::string text(buffer, n);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '.')) {
-        text.pop_back();
-    }
-    for (const char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            text.clear();  // not ASCII: not in the UTF-8 we print
-            break;
-        }
-    }
-    return (text.empty() ? std::string("error") : text) + " (" + std::to_string(code) + ")";
 }
 
 // An event for a read or write that must not reach the completion port the handle is
@@ -74,7 +57,7 @@ bool cnsSerialPort::Fail(const std::string& what, int error) {
     }
     if (error != 0) {
         lastError_ += ": ";
-        lastError_ += ErrorText(static_cast<DWORD>(error));
+        lastError_ += SystemErrorText(static_cast<unsigned long>(error), "error");
     }
     Close();
     return false;
