@@ -1,11 +1,10 @@
 #include "record/capture_file.h"
 
+#include "record/folder_path.h"
+
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <pcap/pcap.h>
-#include <string_view>
-#include <system_error>
 
 namespace tarvu {
 namespace {
@@ -36,11 +35,7 @@ CaptureFile::~CaptureFile() {
 
 bool CaptureFile::Open(const std::string& path, std::string& error) {
     Close();
-    std::error_code ignored;
-    if (std::filesystem::is_directory(
-            std::u8string_view(reinterpret_cast<const char8_t*>(path.data()), path.size()),
-            ignored)) {
-        error = path + ": " + std::strerror(EISDIR);
+    if (IsFolderPath(path, error)) {
         return false;
     }
     auto handles = std::make_unique<Handles>();

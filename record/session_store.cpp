@@ -1,15 +1,13 @@
 #include "record/session_store.h"
 
 #include "record/capture_file.h"
+#include "record/folder_path.h"
 #include "record/wire_datagrams.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
-#include <string_view>
-#include <system_error>
 
 namespace tarvu {
 
@@ -77,11 +75,7 @@ size_t SessionStore::Bytes() const {
 
 bool SessionStore::SaveLog(const std::string& path, const SessionSettings& settings,
                            std::string& error) const {
-    std::error_code ignored;
-    if (std::filesystem::is_directory(
-            std::u8string_view(reinterpret_cast<const char8_t*>(path.data()), path.size()),
-            ignored)) {
-        error = path + ": " + std::strerror(EISDIR);
+    if (IsFolderPath(path, error)) {
         return false;
     }
     const Contents contents = Snapshot();
