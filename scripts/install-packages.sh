@@ -14,6 +14,11 @@ done
 echo "Installing: ${missing[*]}"
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null; then
+        echo "Installing these packages needs root: run this again as root, or install them" >&2
+        echo "with: apt-get install ${missing[*]}" >&2
+        exit 1
+    fi
     sudo_cmd=(sudo)
 fi
 export DEBIAN_FRONTEND=noninteractive
