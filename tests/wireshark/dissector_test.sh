@@ -129,7 +129,7 @@ fi
 session append1 --no-frame --send "11 01 00 30 00"
 cat "$work/append1.log" >"$work/both.log"
 "$cli" --settings "$work/append1.ini" --to 127.0.0.1 --port "$peer" --listen "$local_port" \
-    --log "$work/both.log" --send "11 02 00 30 00" --wait 500 >/dev/null 2>&1
+    --log "$work/both.log" --send "11 02 00 30 00" --wait 1500 >/dev/null 2>&1
 expect_eq "append: two headers" 2 "$(grep -c '^# ' "$work/both.log")"
 expect_eq "append: lines kept" 6 "$(wc -l <"$work/both.log")"
 
