@@ -7,6 +7,10 @@
 #include <pcap/pcap.h>
 
 namespace tarvu {
+
+bool CaptureFilesSupported() {
+    return true;
+}
 namespace {
 
 constexpr int kSnapLength = 65535;

@@ -22,6 +22,9 @@ struct UdpEndpoints {
 // payload longer than an IPv4 datagram can carry is cut to 65507 bytes.
 std::vector<uint8_t> BuildIpv4Udp(const UdpEndpoints& endpoints, std::span<const uint8_t> payload);
 
+// Whether this build can write capture files at all (a front end offers saving one only then).
+bool CaptureFilesSupported();
+
 class CaptureFile {
 public:
     CaptureFile();

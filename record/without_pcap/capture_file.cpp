@@ -5,6 +5,10 @@
 
 namespace tarvu {
 
+bool CaptureFilesSupported() {
+    return false;
+}
+
 struct CaptureFile::Handles {};
 
 CaptureFile::CaptureFile() = default;
