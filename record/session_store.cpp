@@ -5,9 +5,9 @@
 #include "record/wire_datagrams.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <memory>
+#include <filesystem>
+#include <fstream>
 
 namespace tarvu {
 
@@ -79,10 +79,14 @@ bool SessionStore::SaveLog(const std::string& path, const SessionSettings& setti
         return false;
     }
     const Contents contents = Snapshot();
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wbe"),
-                                                               &std::fclose);
+    // The path is UTF-8: as a path object it reaches the system whole on every system (a
+    // narrow fopen takes the Windows code page there and cannot name Cyrillic folders).
+    errno = 0;
+    std::ofstream file(std::filesystem::path(std::u8string(
+                           reinterpret_cast<const char8_t*>(path.data()), path.size())),
+                       std::ios::binary | std::ios::trunc);
     if (!file) {
-        error = path + ": " + std::strerror(errno);
+        error = path + ": " + std::strerror(errno != 0 ? errno : EACCES);
         return false;
     }
     std::string text = FormatSessionHeader(settings, std::chrono::system_clock::now());
@@ -94,8 +98,7 @@ bool SessionStore::SaveLog(const std::string& path, const SessionSettings& setti
         text += event.line;
     }
     errno = 0;
-    if (std::fwrite(text.data(), 1, text.size(), file.get()) != text.size() ||
-        std::fflush(file.get()) != 0) {
+    if (!file.write(text.data(), static_cast<std::streamsize>(text.size())) || !file.flush()) {
         error = path + ": " + std::strerror(errno != 0 ? errno : EIO);
         return false;
     }

@@ -41,6 +41,8 @@ done
 export DISPLAY=":$(head -n 1 "$work/display")"
 
 start=$(date +%s)
+# One server for the set-up and every program the tests start.
+mkdir -p "$WINEPREFIX"
 "$wineserver" -p
 "$wine" wineboot --init >/dev/null 2>&1
 # Wine here does not load its own fonts from its data folder: without them the caption

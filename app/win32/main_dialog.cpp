@@ -113,6 +113,8 @@ void MainDialog::OnInitDialog(HWND window) {
     font.lfCharSet = RUSSIAN_CHARSET;
     font.lfHeight = -12;
     std::wcsncpy(font.lfFaceName, L"Courier New", LF_FACESIZE - 1);
+    // Where Courier New is missing (Wine), another fixed-pitch font keeps the columns.
+    font.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
     traceFont_ = ::CreateFontIndirectW(&font);
     if (traceFont_ != nullptr) {
         ::SendMessageW(trace, WM_SETFONT, reinterpret_cast<WPARAM>(traceFont_), TRUE);

@@ -2,6 +2,10 @@
 
 #include "app/win32/tray_rect.h"
 
+// windows.h (through tray.h) names its own OutputDebugString as a macro; ours is meant.
+#undef OutputDebugString
+#include "platform/debug_output.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -26,12 +30,14 @@ TrayShell SystemTrayShell() {
         if (tray != nullptr && ::IsWindowVisible(tray)) {
             return true;
         }
-        // Wine docks its icons into the desktop's own notification area and keeps its tray
-        // window hidden then: the icons' windows show instead.
-        for (HWND icon = ::FindWindowExW(nullptr, nullptr, L"__wine_tray_icon", nullptr);
-             icon != nullptr; icon = ::FindWindowExW(nullptr, icon, L"__wine_tray_icon", nullptr)) {
-            if (::IsWindowVisible(icon)) {
-                return true;
+        // Wine keeps that window hidden: its X11 driver shows the icons in a tray window of
+        // its own, or docks them into the desktop's notification area as windows of their own.
+        for (const wchar_t* wineClass : {L"__winex11_standalone_tray", L"__wine_tray_icon"}) {
+            for (HWND window = ::FindWindowExW(nullptr, nullptr, wineClass, nullptr);
+                 window != nullptr; window = ::FindWindowExW(nullptr, window, wineClass, nullptr)) {
+                if (::IsWindowVisible(window)) {
+                    return true;
+                }
             }
         }
         return false;
@@ -82,10 +88,15 @@ bool Tray::Notify(DWORD action, HICON icon) const {
 }
 
 bool Tray::TrayAvailable() const {
-    if (iconAdded_ || !Notify(NIM_ADD, icons_.normal)) {
-        return iconAdded_;
+    if (iconAdded_) {
+        return true;
+    }
+    if (!Notify(NIM_ADD, icons_.normal)) {
+        OutputDebugString("tray: the shell refused the icon; the window minimises instead\n");
+        return false;
     }
     if (shell_.iconsVisible && !shell_.iconsVisible()) {
+        OutputDebugString("tray: no notification area shows the icon; the window minimises\n");
         Notify(NIM_DELETE, nullptr);
         return false;
     }

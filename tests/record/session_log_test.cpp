@@ -104,5 +104,21 @@ TEST(SessionStoreTest, BoundedOldestFirstAndTheSavedLogSaysSo) {
     EXPECT_FALSE(store.SaveLog(dir.Path().string(), UdpSettings(), error));
 }
 
+// The dialog hands over the chosen file's path as UTF-8: a Cyrillic folder and name are saved
+// under exactly that name on every system.
+TEST(SessionStoreTest, SavesTheLogUnderACyrillicPath) {
+    TempDirectory dir;
+    SessionStore store;
+    Feed(store, Make(0, 0, {0x07}, "10:00:00.000 127.000.000.001:10002 --> 07\n"));
+    const std::filesystem::path folder = dir.Path() / std::filesystem::path(u8"протоколы");
+    std::filesystem::create_directory(folder);
+    const std::u8string path = (folder / std::filesystem::path(u8"сеанс №1.log")).u8string();
+    std::string error;
+    ASSERT_TRUE(store.SaveLog(std::string(path.begin(), path.end()), UdpSettings(), error))
+        << error;
+    const std::string log = ReadBytes(std::filesystem::path(path));
+    EXPECT_NE(log.find("--> 07\n"), std::string::npos) << log;
+}
+
 }  // namespace
 }  // namespace tarvu

@@ -101,7 +101,7 @@ TEST_F(ProgramResources, AboutBoxStringIconsAndAccelerator) {
 
     // Icon 128 and the two traffic frames of the notification-area icon.
     for (int id : {128, 129, 130}) {
-        EXPECT_TRUE(Has(RT_GROUP_ICON, id)) << id;
+        EXPECT_TRUE(Has(MAKEINTRESOURCEW(14), id)) << id;  // RT_GROUP_ICON
     }
 
     HACCEL table = ::LoadAcceleratorsW(module_, MAKEINTRESOURCEW(134));

@@ -121,8 +121,8 @@ inline bool SaveScreenPicture(HWND window, const fs::path& file) {
 inline std::optional<LRESULT> Send(HWND window, UINT message, WPARAM wParam = 0,
                                    LPARAM lParam = 0) {
     DWORD_PTR result = 0;
-    if (::SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG | SMTO_BLOCK,
-                              kMessageTimeoutMs, &result) == 0) {
+    if (::SendMessageTimeoutW(window, message, wParam, lParam, SMTO_BLOCK, kMessageTimeoutMs,
+                              &result) == 0) {
         return std::nullopt;
     }
     return static_cast<LRESULT>(result);
@@ -221,8 +221,11 @@ public:
         return dialog;
     }
 
-    // The visible dialog 102 of this process, or null.
-    HWND FindDialog() const { return FindTopLevel(true); }
+    // The visible dialog 102 of this process once it answers messages, or null.
+    HWND FindDialog() const {
+        HWND dialog = FindTopLevel(true);
+        return dialog != nullptr && Send(dialog, WM_NULL) ? dialog : nullptr;
+    }
 
     // A message box or other dialog of this process besides dialog 102, or nothing.
     std::optional<Box> FindBox() const {

@@ -105,7 +105,7 @@ TEST_F(DialogTest, SecondStartFindsTheFieldsHidesInTheTrayAndEndsWithTheSession)
     EXPECT_FALSE(::IsIconic(window));
     // A double-click on the icon, with the mouse where Wine's tray window shows the first
     // icon; a desktop with its own notification area gets the icon's messages directly.
-    HWND tray = ::FindWindowW(L"Shell_TrayWnd", nullptr);
+    HWND tray = ::FindWindowW(L"__winex11_standalone_tray", nullptr);
     RECT client = {};
     if (tray != nullptr && ::IsWindowVisible(tray) && ::GetClientRect(tray, &client)) {
         POINT icon = {::GetSystemMetrics(SM_CXSMICON) / 2 + 2,
