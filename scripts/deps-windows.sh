@@ -9,5 +9,8 @@ packages=(
     wine64                      # runs the Windows tests here
     googletest                  # GoogleTest sources, built for the target
     libcli11-dev cmake ninja-build zip
+    xvfb                        # the private display the Win32 dialog is tested on
+    fonts-wine                  # Wine's own fonts, copied into the test prefix
+    imagemagick                 # the dialog's screenshot, BMP to PNG
 )
 exec scripts/install-packages.sh "${packages[@]}"

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Cross-builds the Windows programs with MinGW-w64, runs their tests under Wine in a
-# throw-away Wine prefix without a display, and packs tarvu-cli-<version>-win64.zip.
+# Cross-builds the Windows programs with MinGW-w64 (tarvu-cli.exe and the Win32 dialog
+# tarvu.exe), runs their tests under Wine in a throw-away Wine prefix without a display, then
+# drives the dialog under Wine with a private virtual display (scripts/windows_dialog_test.sh),
+# and packs tarvu-<version>-win64.zip.
 # Exits non-zero when anything fails. TARVU_WINDOWS_BUILD (default build-win) names the
 # build folder; TARVU_WINDOWS_NO_TESTS=1 only builds and packs.
 set -euo pipefail
@@ -40,16 +42,35 @@ if [ "${TARVU_WINDOWS_NO_TESTS:-0}" != 1 ]; then
     echo "serial tests: skipped: Wine opens a COM port mapped to a pseudo-terminal and" \
          "sends through it, but its WaitCommEvent never reports the characters received" \
          "there, and the tests drive the far end through Linux pseudo-terminals"
-    ctest --test-dir "$build" --output-on-failure -j "$jobs"
+    # The dialog's own tests need a display; they run below, under Xvfb.
+    ctest --test-dir "$build" --output-on-failure -j "$jobs" -LE win32_dialog
+    "$wineserver" -k 2>/dev/null || true
+
+    echo "== Windows dialog under Wine with a virtual display"
+    scripts/windows_dialog_test.sh "$build"
 fi
+
+echo "== programs need only the system's DLLs"
+# The C++ runtime, libgcc and winpthread are linked in; anything else beside the program
+# would have to be shipped with it.
+for program in "$build/app/cli/tarvu-cli.exe" "$build/app/win32/tarvu.exe"; do
+    extra=$(x86_64-w64-mingw32-objdump -p "$program" | sed -n 's/^[[:space:]]*DLL Name: //p' |
+        grep -viE '^(kernel32|user32|gdi32|comctl32|comdlg32|shell32|advapi32|ws2_32|iphlpapi|msvcrt|ole32|shlwapi)\.dll$' || true)
+    if [ -n "$extra" ]; then
+        echo "$program needs DLLs that are not the system's: $extra" >&2
+        exit 1
+    fi
+    echo "$(basename "$program"): $(x86_64-w64-mingw32-objdump -p "$program" |
+        sed -n 's/^[[:space:]]*DLL Name: //p' | tr '\n' ' ')"
+done
 
 echo "== package"
 version=$(sed -n 's/^project(tarvu VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-name=tarvu-cli-$version-win64
+name=tarvu-$version-win64
 stage=$(mktemp -d)
 mkdir "$stage/$name"
-cp "$build/app/cli/tarvu-cli.exe" "$stage/$name/"
-x86_64-w64-mingw32-strip "$stage/$name/tarvu-cli.exe"
+cp "$build/app/cli/tarvu-cli.exe" "$build/app/win32/tarvu.exe" "$stage/$name/"
+x86_64-w64-mingw32-strip "$stage/$name/tarvu-cli.exe" "$stage/$name/tarvu.exe"
 cp docs/windows.md "$stage/$name/README.md"
 rm -f "$name.zip"
 (cd "$stage" && zip -qr "$OLDPWD/$name.zip" "$name")

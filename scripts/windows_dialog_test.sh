@@ -5,12 +5,19 @@
 # and a picture of the screen in BUILD/win32_dialog/; a passing run leaves the screenshot of
 # the dialog there as win32_dialog.png. Everything it starts ends with it, also on failure.
 #   scripts/windows_dialog_test.sh [BUILD]      (default: build-win, built by scripts/windows.sh)
-# Extra arguments after BUILD go to the test program (--gtest_filter=...).
+# Extra arguments after BUILD go to the test program (--gtest_filter=...). With --bench after
+# BUILD, the flood and start-up measurement runs instead, with the arguments after it:
+#   scripts/windows_dialog_test.sh build-win --bench --seconds 15
+#   scripts/windows_dialog_test.sh build-win --bench --startup build-win/app/win32/tarvu.exe
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-${TARVU_WINDOWS_BUILD:-build-win}}
 shift || true
 program="$build/tests/win32_dialog/tarvu_win32_dialog_tests.exe"
+if [ "${1:-}" = --bench ]; then
+    shift
+    program="$build/bench/win32/tarvu_bench_win32_dialog.exe"
+fi
 [ -x "$program" ] || { echo "$program is missing: run scripts/windows.sh first" >&2; exit 1; }
 
 wine=/usr/lib/wine/wine64

@@ -3,6 +3,7 @@
 #include "platform/win32/system_text.h"
 
 #include <algorithm>
+#include <chrono>
 #include <utility>
 
 namespace tarvu::win32 {
@@ -80,7 +81,7 @@ void TraceField::OnPosted() {
     if (timerRunning_ || dialog == nullptr) {
         return;
     }
-    if (::SetTimer(dialog, timerId_, kDrainIntervalMs, nullptr) != 0) {
+    if (::SetTimer(dialog, timerId_, intervalMs_, nullptr) != 0) {
         timerRunning_ = true;
     } else {
         Drain();  // no timer to be had: take the lines in now
@@ -122,6 +123,7 @@ void TraceField::ShowLines(uint64_t newLineEnds, bool rewrite) {
     if (edit_ == nullptr) {
         return;
     }
+    const auto began = std::chrono::steady_clock::now();
     const std::vector<std::string> lines = buffer_.Lines();
     const std::size_t count = lines.size();
 
@@ -178,6 +180,14 @@ void TraceField::ShowLines(uint64_t newLineEnds, bool rewrite) {
     }
     ::SendMessageW(edit_, WM_SETREDRAW, TRUE, 0);
     ::InvalidateRect(edit_, nullptr, TRUE);
+    const auto took = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now() - began);
+    busyMicroseconds_ += static_cast<uint64_t>(took.count());
+    // An edit control lays out every line it holds when its text changes; under Wine that
+    // took tens of milliseconds per update under a flood. Updating less often keeps the
+    // dialog answering.
+    const auto spaced = static_cast<UINT>(4 * took.count() / 1000);
+    intervalMs_ = std::clamp(spaced, kDrainIntervalMs, kLongestDrainIntervalMs);
 }
 
 void TraceField::Clear() {

@@ -1,10 +1,12 @@
 #pragma once
 // The trace field (edit 1042): the last 200 trace lines with the newest three at the top.
 // Lines come from any thread; they are queued, and the first line that finds the queue empty
-// posts one message to the dialog, which takes the queue in on a 20 ms timer: a flood of
-// lines costs one update of the field per interval, while every line passes through the
-// 200-line store. The field is edited in place (oldest lines cut, new ones appended), and the
-// horizontal position and a selection are kept.
+// posts one message to the dialog, which takes the queue in on a timer: 20 ms after the first
+// line, or longer when the last update of the field took long (four times its duration, at
+// most 250 ms), so that the field never takes more than about a fifth of the dialog's time.
+// A flood of lines costs one update of the field per interval, while every line passes
+// through the 200-line store. The field is edited in place (oldest lines cut, new ones appended),
+// and the horizontal position and a selection are kept.
 
 #include "trace/trace_buffer.h"
 
@@ -20,6 +22,7 @@ namespace tarvu::win32 {
 class TraceField {
 public:
     static constexpr UINT kDrainIntervalMs = 20;
+    static constexpr UINT kLongestDrainIntervalMs = 250;
 
     // `message` is posted to `dialog` when lines wait; `timerId` is the dialog's timer that
     // the field uses. Call on the dialog's thread once both windows exist.
@@ -40,8 +43,11 @@ public:
     const TraceBuffer& Buffer() const { return buffer_; }
     // Line ends taken into the store since start: every posted line counts.
     uint64_t LinesTaken() const { return linesTaken_; }
-    // Number of times the field's text was brought up to date.
+    // Number of times the field's text was brought up to date, and the time that took.
     uint64_t UpdateCount() const { return updateCount_; }
+    // The wait before the next update.
+    UINT IntervalMs() const { return intervalMs_; }
+    uint64_t BusyMicroseconds() const { return busyMicroseconds_; }
 
 private:
     void Drain();
@@ -60,6 +66,8 @@ private:
     std::size_t shownLines_ = 0;  // complete lines in the field
     uint64_t linesTaken_ = 0;
     uint64_t updateCount_ = 0;
+    uint64_t busyMicroseconds_ = 0;
+    UINT intervalMs_ = kDrainIntervalMs;
 };
 
 }  // namespace tarvu::win32

@@ -168,7 +168,7 @@ TEST_F(MainDialogTest, ClearTraceDropsTheLinesStillQueued) {
     }
     // Pressed before the queued lines were taken in: none of them shows afterwards.
     ::SendMessageW(Item(IDC_CLEAR_TRACE), BM_CLICK, 0, 0);
-    Pump([] { return false; }, 2 * static_cast<int>(TraceField::kDrainIntervalMs) + 100);
+    Pump([] { return false; }, static_cast<int>(TraceField::kLongestDrainIntervalMs) + 100);
     EXPECT_EQ(Text(Item(IDC_TRACE)), L"");
     dialog_.AppendTraceLine(Line(6));
     ASSERT_TRUE(Pump([this] { return !Text(Item(IDC_TRACE)).empty(); }));
