@@ -59,6 +59,8 @@ cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
 # Without a window manager Wine waits about 2 s whenever a top-level window hides; unmanaged
 # windows (Wine draws their frames) do not.
 "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+# A crash of tarvu.exe ends it with its output kept instead of opening Wine's crash dialog.
+"$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 echo "Wine prefix and display $DISPLAY ready in $(( $(date +%s) - start )) s"
 
 artifacts="$PWD/$build/win32_dialog"

@@ -3,6 +3,7 @@
 #include "app/session_settings.h"
 #include "platform/message_box.h"
 #include "platform/stop_signal.h"
+#include "platform/win32/system_text.h"
 #include "trace/session_figures.h"
 
 #include <utility>
@@ -95,7 +96,7 @@ void ClientApp::Start() {
     }
     dialog_.Show();
     stopEvent_ =
-        ::CreateEventA(nullptr, TRUE, FALSE, StopEventName(::GetCurrentProcessId()).c_str());
+        ::CreateEventW(nullptr, TRUE, FALSE, Wide(StopEventName(::GetCurrentProcessId())).c_str());
     if (stopEvent_ != nullptr &&
         !::RegisterWaitForSingleObject(&stopWait_, stopEvent_, OnStopEvent, this, INFINITE,
                                        WT_EXECUTEONLYONCE)) {
