@@ -70,6 +70,9 @@ if [ -f "$stage/tarvu.exe" ]; then
     defines+=(-D HaveDialog=1)
 fi
 cp packaging/windows/tarvu.ico "$stage/"
+if [ -z "${TARVU_SIGN_PFX:-}" ]; then
+    echo "signing: no certificate (TARVU_SIGN_PFX is not set): programs and MSI left unsigned"
+fi
 scripts/windows_sign.sh "${programs[@]}"
 
 # The product code is a name-based UUID of the version under the upgrade code: a rebuild of
