@@ -96,4 +96,4 @@ if ! (cd "$stage" && wixl -a x64 "${defines[@]}" -o "$msi" tarvu.wxs 2>wixl.log)
 fi
 rm "$stage/tarvu.wxs" "$stage/wixl.log"
 scripts/windows_sign.sh "$msi"
-echo "wrote $msi"
+echo "wrote $outdir/$(basename "$msi")"
