@@ -24,6 +24,9 @@ wineserver=/usr/lib/wine/wineserver
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tarvu-msi-test.XXXXXX")
 export WINEPREFIX=$work/prefix
+# Wine leaves a folder of its own in TMPDIR behind; this one goes with the rest.
+export TMPDIR=$work/tmp
+mkdir "$TMPDIR"
 # No display, no debug chatter, no offer to download Mono or Gecko, and no menu entries or icons
 # written into the Linux desktop of the user who runs the test.
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
@@ -99,7 +102,11 @@ appdata=$("$wine" winepath -u "$appdata" 2>/dev/null | tr -d '\r')
 echo "== install $(basename "$msi")"
 check "msiexec /i exits 0" msiexec /i "$msi"
 # The files the MSI was made from are staged again to compare with what was installed.
-scripts/windows_msi.sh "$build" "$stage" "$work/same" >/dev/null
+if ! scripts/windows_msi.sh "$build" "$stage" "$work/same" >"$work/stage.log" 2>&1; then
+    cat "$work/stage.log"
+    echo "FAIL: staging the files again"
+    exit 1
+fi
 files=(tarvu-cli.exe tarvu.lua README.txt)
 [ -f "$stage/tarvu.exe" ] && files+=(tarvu.exe)
 [ -f "$stage/LICENSE.txt" ] && files+=(LICENSE.txt)
@@ -179,8 +186,12 @@ openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/ce
 TARVU_SIGN_PASSWORD=$password openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" \
     -out "$work/signer.pfx" -passout env:TARVU_SIGN_PASSWORD
 rm -rf "$stage"
-TARVU_SIGN_PFX=$work/signer.pfx TARVU_SIGN_PASSWORD=$password \
-    scripts/windows_msi.sh "$build" "$stage" "$work/higher" "$higher" >"$work/sign.log"
+if ! TARVU_SIGN_PFX=$work/signer.pfx TARVU_SIGN_PASSWORD=$password \
+    scripts/windows_msi.sh "$build" "$stage" "$work/higher" "$higher" >"$work/sign.log" 2>&1; then
+    cat "$work/sign.log"
+    echo "FAIL: building and signing the MSI of $higher"
+    exit 1
+fi
 new_msi=$work/higher/tarvu-$higher-x64.msi
 new_code=$(product_code "$new_msi")
 # With the test's certificate as the trusted root, verify checks everything but the time
