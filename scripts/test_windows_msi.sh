@@ -185,6 +185,7 @@ openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/ce
     -subj "/CN=Tarvu test signer" -addext extendedKeyUsage=codeSigning >/dev/null 2>&1
 TARVU_SIGN_PASSWORD=$password openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" \
     -out "$work/signer.pfx" -passout env:TARVU_SIGN_PASSWORD
+cp "$stage/tarvu-cli.exe" "$work/unsigned.exe"
 rm -rf "$stage"
 if ! TARVU_SIGN_PFX=$work/signer.pfx TARVU_SIGN_PASSWORD=$password \
     scripts/windows_msi.sh "$build" "$stage" "$work/higher" "$higher" >"$work/sign.log" 2>&1; then
@@ -208,6 +209,12 @@ byte=$(od -An -tu1 -j 4096 -N 1 "$work/tampered.exe")
 printf "\\$(printf %03o $(((byte + 1) % 256)))" |
     dd of="$work/tampered.exe" bs=1 seek=4096 conv=notrunc status=none
 check "a changed byte fails verification" fails verify "$work/tampered.exe"
+# A certificate exported without a password, and none given.
+openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/open.pfx" -passout pass:
+cp "$work/unsigned.exe" "$work/open.exe"
+TARVU_SIGN_PFX=$work/open.pfx TARVU_SIGN_PASSWORD='' scripts/windows_sign.sh "$work/open.exe" \
+    >"$work/open.log" 2>&1
+check "a certificate without a password signs" verify "$work/open.exe"
 if [ -z "${TARVU_SIGN_PFX:-}" ]; then
     check "the MSI built without a certificate carries no signature" fails verify "$msi"
 fi

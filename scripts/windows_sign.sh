@@ -18,11 +18,15 @@ fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-# The password goes through a file, not the command line that every user may list.
-(umask 077 && printf '%s' "${TARVU_SIGN_PASSWORD:-}" >"$work/password")
+key=(-pkcs12 "$TARVU_SIGN_PFX")
+# The password goes through a file, not the command line that every user may list. An empty
+# file is refused by osslsigncode, and a certificate without a password needs no option.
+if [ -n "${TARVU_SIGN_PASSWORD:-}" ]; then
+    (umask 077 && printf '%s' "$TARVU_SIGN_PASSWORD" >"$work/password")
+    key+=(-readpass "$work/password")
+fi
 for file in "$@"; do
-    args=(sign -pkcs12 "$TARVU_SIGN_PFX" -readpass "$work/password" -h sha256 -n Tarvu
-        -in "$file" -out "$work/signed")
+    args=(sign "${key[@]}" -h sha256 -n Tarvu -in "$file" -out "$work/signed")
     if [ -n "${TARVU_SIGN_TIMESTAMP_URL:-}" ]; then
         args+=(-ts "$TARVU_SIGN_TIMESTAMP_URL")
     fi
