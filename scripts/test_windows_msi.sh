@@ -215,6 +215,15 @@ cp "$work/unsigned.exe" "$work/open.exe"
 TARVU_SIGN_PFX=$work/open.pfx TARVU_SIGN_PASSWORD='' scripts/windows_sign.sh "$work/open.exe" \
     >"$work/open.log" 2>&1
 check "a certificate without a password signs" verify "$work/open.exe"
+# A time stamp asked for and not had fails the signing rather than leaving it out. No
+# time-stamp server runs here, so only this side of the time stamp is tried.
+cp "$work/unsigned.exe" "$work/stamped.exe"
+sign_stamped() {
+    TARVU_SIGN_PFX=$work/open.pfx TARVU_SIGN_TIMESTAMP_URL=http://127.0.0.1:9/ \
+        scripts/windows_sign.sh "$work/stamped.exe" >"$work/stamped.log" 2>&1
+}
+check "an unreachable time-stamp server fails the signing" fails sign_stamped
+check "and leaves the file unsigned" cmp -s "$work/unsigned.exe" "$work/stamped.exe"
 if [ -z "${TARVU_SIGN_PFX:-}" ]; then
     check "the MSI built without a certificate carries no signature" fails verify "$msi"
 fi
