@@ -110,6 +110,7 @@ fi
 files=(tarvu-cli.exe tarvu.lua README.txt)
 [ -f "$stage/tarvu.exe" ] && files+=(tarvu.exe)
 [ -f "$stage/LICENSE.txt" ] && files+=(LICENSE.txt)
+[ -f "$stage/THIRD-PARTY-NOTICES.txt" ] && files+=(THIRD-PARTY-NOTICES.txt)
 for f in "${files[@]}"; do
     check "$f installed as built" cmp -s "$stage/$f" "$installed/$f"
 done
