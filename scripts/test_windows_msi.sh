@@ -246,6 +246,8 @@ check "msiexec /x exits 0" msiexec /x "$new_msi"
 check "no file of ours under Program Files" test ! -e "$installed"
 check "no shortcut" equal "" "$(shortcuts)"
 check "no entry in the programs' list" equal "" "$(entries)"
+check "no icon of either version left" \
+    test ! -e "$drive_c/windows/Installer/$code" -a ! -e "$drive_c/windows/Installer/$new_code"
 check "%APPDATA%\\tarvu left alone" test -s "$appdata/tarvu/settings.ini"
 
 echo "msi tests: $passed passed, $failed failed"
