@@ -49,6 +49,7 @@ check() {  # what, command...: the command's success is the check
     else
         failed=$((failed + 1))
         echo "FAIL: $what"
+        return 1
     fi
 }
 equal() {  # expected, actual
