@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows programs with MinGW-w64 (tarvu-cli.exe and the Win32 dialog
-# tarvu.exe), runs their tests under Wine in a throw-away Wine prefix without a display, then
-# drives the dialog under Wine with a private virtual display (scripts/windows_dialog_test.sh),
-# and packs tarvu-<version>-win64.zip.
+# tarvu.exe), runs their tests under Wine in a throw-away Wine prefix without a display, drives
+# the dialog under Wine with a private virtual display (scripts/windows_dialog_test.sh), packs
+# tarvu-<version>-win64.zip with both programs, builds the installer tarvu-<version>-x64.msi
+# (scripts/windows_msi.sh; signed when TARVU_SIGN_PFX names a certificate, see
+# scripts/windows_sign.sh) and tries it under Wine (scripts/test_windows_msi.sh).
 # Exits non-zero when anything fails. TARVU_WINDOWS_BUILD (default build-win) names the
 # build folder; TARVU_WINDOWS_NO_TESTS=1 only builds and packs.
 set -euo pipefail
@@ -66,13 +68,19 @@ done
 
 echo "== package"
 version=$(sed -n 's/^project(tarvu VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+# The MSI, and in $build/package the programs stripped (and signed) that the zip takes too.
+scripts/windows_msi.sh "$build" "$build/package" .
 name=tarvu-$version-win64
 stage=$(mktemp -d)
 mkdir "$stage/$name"
-cp "$build/app/cli/tarvu-cli.exe" "$build/app/win32/tarvu.exe" "$stage/$name/"
-x86_64-w64-mingw32-strip "$stage/$name/tarvu-cli.exe" "$stage/$name/tarvu.exe"
+cp "$build/package/tarvu-cli.exe" "$build/package/tarvu.exe" "$stage/$name/"
 cp docs/windows.md "$stage/$name/README.md"
 rm -f "$name.zip"
 (cd "$stage" && zip -qr "$OLDPWD/$name.zip" "$name")
 rm -rf "$stage"
 echo "wrote $name.zip"
+
+if [ "${TARVU_WINDOWS_NO_TESTS:-0}" != 1 ]; then
+    echo "== the MSI under Wine: installed, used, upgraded, signed and removed"
+    scripts/test_windows_msi.sh "$build" "tarvu-$version-x64.msi"
+fi
