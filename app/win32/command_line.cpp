@@ -10,22 +10,22 @@ namespace {
 
 enum class Takes { kNothing, kFile };
 
-struct OptionSpec {
+struct OptionRule {
     std::string_view name;
     Takes takes;
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionRule kOptions[] = {
     {"settings", Takes::kFile},
     {"debug", Takes::kNothing},
     {"log", Takes::kFile},
     {"pcap", Takes::kFile},
 };
 
-std::optional<OptionSpec> FindOption(std::string_view name) {
-    for (const OptionSpec& spec : kOptions) {
-        if (spec.name == name) {
-            return spec;
+std::optional<OptionRule> FindOption(std::string_view name) {
+    for (const OptionRule& option : kOptions) {
+        if (option.name == name) {
+            return option;
         }
     }
     return std::nullopt;
@@ -76,13 +76,13 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& arguments, Op
         const size_t equals = argument.find('=');
         const std::string name =
             argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-        const std::optional<OptionSpec> spec = FindOption(name);
-        if (!spec) {
+        const std::optional<OptionRule> option = FindOption(name);
+        if (!option) {
             message = "Unknown option '" + name + "'.\n" + HelpText();
             return CommandLineResult::kExitFailure;
         }
         std::string value;
-        if (spec->takes == Takes::kFile) {
+        if (option->takes == Takes::kFile) {
             if (equals != std::string::npos) {
                 value = argument.substr(equals + 1);
             } else if (i + 1 < arguments.size()) {

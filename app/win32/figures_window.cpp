@@ -48,12 +48,12 @@ bool FiguresWindow::Create() {
         0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL, 8, 8,
         client.right - 16, client.bottom - 16, window_, nullptr, instance_, nullptr);
     if (font_ == nullptr) {
-        LOGFONTW description = {};
-        description.lfHeight = -12;
-        description.lfCharSet = RUSSIAN_CHARSET;
-        description.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
-        lstrcpynW(description.lfFaceName, L"Courier New", LF_FACESIZE);
-        font_ = ::CreateFontIndirectW(&description);
+        LOGFONTW logFont = {};
+        logFont.lfHeight = -12;
+        logFont.lfCharSet = RUSSIAN_CHARSET;
+        logFont.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
+        lstrcpynW(logFont.lfFaceName, L"Courier New", LF_FACESIZE);
+        font_ = ::CreateFontIndirectW(&logFont);
     }
     if (text_ != nullptr && font_ != nullptr) {
         ::SendMessageW(text_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);

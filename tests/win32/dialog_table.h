@@ -1,5 +1,5 @@
 #pragma once
-// Dialog 102 as the client's description draws it: every control in tab order with its
+// Dialog 102 as the Tarvu dialog lays it out: every control in tab order with its
 // identifier (0xFFFF for the labels), class, the style it must show, its rectangle in dialog
 // units, whether it is shown and enabled, and its text. The resource test holds the compiled
 // template against it, the dialog test the running window.
@@ -9,7 +9,7 @@
 
 namespace tarvu::testing {
 
-struct ControlSpec {
+struct ControlRow {
     int id;
     const wchar_t* className;
     DWORD typeMask;   // the bits of the control's type within its style ...
@@ -26,8 +26,8 @@ inline constexpr int kNoId = 0xFFFF;
 inline constexpr int kDialogWidthUnits = 688;
 inline constexpr int kDialogHeightUnits = 399;
 
-inline const std::vector<ControlSpec>& Dialog102() {
-    static const std::vector<ControlSpec> table = {
+inline const std::vector<ControlRow>& Dialog102() {
+    static const std::vector<ControlRow> table = {
         {IDOK,
          L"Button",
          BS_TYPEMASK,

@@ -1,6 +1,6 @@
 #pragma once
 // Reads a compiled DIALOGEX template (DLGTEMPLATEEX and its items) into plain records, so
-// that a test can hold the resources of tarvu.exe against the dialog's description.
+// that a test can hold the resources of tarvu.exe against the control table.
 
 #include <cstdint>
 #include <cstring>

@@ -1,5 +1,5 @@
 // The resources compiled into tarvu.exe, read from the program file itself: dialog 102 control
-// by control against the description's table, the About box, the system-menu string, the
+// by control against the control table (dialog_table.h), the About box, the system-menu string, the
 // icons and the accelerator table.
 
 #include "tests/win32/dialog_table.h"
@@ -54,26 +54,26 @@ TEST_F(ProgramResources, Dialog102HoldsEveryControlOfTheTableInTabOrder) {
     EXPECT_EQ(dialog->style & frame, frame);
     EXPECT_EQ(dialog->style & (WS_MAXIMIZEBOX | WS_THICKFRAME), 0u);
 
-    const std::vector<ControlSpec>& table = Dialog102();
+    const std::vector<ControlRow>& table = Dialog102();
     ASSERT_EQ(dialog->items.size(), table.size());
     for (size_t i = 0; i < table.size(); ++i) {
-        const ControlSpec& spec = table[i];
+        const ControlRow& row = table[i];
         const TemplateItem& item = dialog->items[i];
-        SCOPED_TRACE("control " + std::to_string(i) + ", id " + std::to_string(spec.id));
-        EXPECT_EQ(item.id & 0xFFFF, spec.id);
-        EXPECT_EQ(_wcsicmp(item.className.c_str(), spec.className), 0);
-        EXPECT_EQ(item.style & spec.typeMask, spec.type);
-        EXPECT_EQ(item.style & spec.required, spec.required);
-        EXPECT_EQ(item.style & spec.forbidden, 0u);
-        EXPECT_EQ(item.units.left, spec.units.left);
-        EXPECT_EQ(item.units.top, spec.units.top);
-        EXPECT_EQ(item.units.right, spec.units.right);
-        EXPECT_EQ(item.units.bottom, spec.units.bottom);
-        EXPECT_EQ((item.style & WS_VISIBLE) != 0, spec.visible);
-        EXPECT_EQ((item.style & WS_DISABLED) == 0, spec.enabled);
-        const bool fixedText = spec.text != nullptr && _wcsicmp(spec.className, L"Edit") != 0;
+        SCOPED_TRACE("control " + std::to_string(i) + ", id " + std::to_string(row.id));
+        EXPECT_EQ(item.id & 0xFFFF, row.id);
+        EXPECT_EQ(_wcsicmp(item.className.c_str(), row.className), 0);
+        EXPECT_EQ(item.style & row.typeMask, row.type);
+        EXPECT_EQ(item.style & row.required, row.required);
+        EXPECT_EQ(item.style & row.forbidden, 0u);
+        EXPECT_EQ(item.units.left, row.units.left);
+        EXPECT_EQ(item.units.top, row.units.top);
+        EXPECT_EQ(item.units.right, row.units.right);
+        EXPECT_EQ(item.units.bottom, row.units.bottom);
+        EXPECT_EQ((item.style & WS_VISIBLE) != 0, row.visible);
+        EXPECT_EQ((item.style & WS_DISABLED) == 0, row.enabled);
+        const bool fixedText = row.text != nullptr && _wcsicmp(row.className, L"Edit") != 0;
         if (fixedText) {
-            EXPECT_EQ(item.text, spec.text);
+            EXPECT_EQ(item.text, row.text);
         }
     }
 }

@@ -1,4 +1,4 @@
-// The running dialog 102 against the description's table: every control's identifier,
+// The running dialog 102 against the control table: every control's identifier,
 // class, style, visibility, state and rectangle in dialog units, in tab order; the hidden
 // controls as start-up leaves them; the address list's lines; the About box of the system
 // menu's item 16.
@@ -65,42 +65,41 @@ TEST_F(DialogTest, EveryControlOfDialog102AsTheTableGivesIt) {
          child = ::GetWindow(child, GW_HWNDNEXT)) {
         children.push_back(child);
     }
-    const std::vector<ControlSpec>& table = Dialog102();
+    const std::vector<ControlRow>& table = Dialog102();
     ASSERT_EQ(children.size(), table.size());
     for (size_t i = 0; i < table.size(); ++i) {
-        const ControlSpec& spec = table[i];
+        const ControlRow& row = table[i];
         HWND control = children[i];
-        SCOPED_TRACE("control " + std::to_string(i) + ", id " + std::to_string(spec.id));
-        EXPECT_EQ(::GetDlgCtrlID(control) & 0xFFFF, spec.id);
-        EXPECT_EQ(_wcsicmp(ClassOf(control).c_str(), spec.className), 0)
-            << Utf8Of(ClassOf(control));
+        SCOPED_TRACE("control " + std::to_string(i) + ", id " + std::to_string(row.id));
+        EXPECT_EQ(::GetDlgCtrlID(control) & 0xFFFF, row.id);
+        EXPECT_EQ(_wcsicmp(ClassOf(control).c_str(), row.className), 0) << Utf8Of(ClassOf(control));
         DWORD controlStyle = static_cast<DWORD>(::GetWindowLongW(control, GWL_STYLE));
         // The dialog manager draws an edit's border as a sunken edge: WS_EX_CLIENTEDGE
         // takes the place of WS_BORDER.
         if (::GetWindowLongW(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) {
             controlStyle |= WS_BORDER;
         }
-        EXPECT_EQ(controlStyle & spec.typeMask, spec.type);
+        EXPECT_EQ(controlStyle & row.typeMask, row.type);
         // A list box shows its scroll bar, and the bit, only when its lines need it.
         const DWORD scrollBars = WS_VSCROLL | WS_HSCROLL;
-        EXPECT_EQ(controlStyle & spec.required & ~scrollBars, spec.required & ~scrollBars);
-        EXPECT_EQ(controlStyle & spec.forbidden, 0u);
-        EXPECT_EQ((controlStyle & WS_VISIBLE) != 0, spec.visible);
-        EXPECT_EQ(::IsWindowEnabled(control) != FALSE, spec.enabled);
-        if (spec.text != nullptr) {
-            EXPECT_EQ(WindowText(control), spec.text);
+        EXPECT_EQ(controlStyle & row.required & ~scrollBars, row.required & ~scrollBars);
+        EXPECT_EQ(controlStyle & row.forbidden, 0u);
+        EXPECT_EQ((controlStyle & WS_VISIBLE) != 0, row.visible);
+        EXPECT_EQ(::IsWindowEnabled(control) != FALSE, row.enabled);
+        if (row.text != nullptr) {
+            EXPECT_EQ(WindowText(control), row.text);
         }
 
         RECT pixels;
         ASSERT_TRUE(::GetWindowRect(control, &pixels));
         ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&pixels), 2);
         const RECT units = ToUnits(pixels, client);
-        EXPECT_NEAR(units.left, spec.units.left, 1);
-        EXPECT_NEAR(units.top, spec.units.top, 1);
-        EXPECT_NEAR(units.right, spec.units.right, 1);
+        EXPECT_NEAR(units.left, row.units.left, 1);
+        EXPECT_NEAR(units.top, row.units.top, 1);
+        EXPECT_NEAR(units.right, row.units.right, 1);
         // A drop-down combo box is as high as its edit field; its template height is the list's.
-        if (_wcsicmp(spec.className, L"ComboBox") != 0) {
-            EXPECT_NEAR(units.bottom, spec.units.bottom, 1);
+        if (_wcsicmp(row.className, L"ComboBox") != 0) {
+            EXPECT_NEAR(units.bottom, row.units.bottom, 1);
         }
     }
 
