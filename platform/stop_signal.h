@@ -9,6 +9,8 @@ namespace tarvu {
 // Installs handlers that record the request instead of ending the process. On Windows these
 // are the console's Ctrl+C, Ctrl+Break and close events, and the named event that
 // StopEventName gives for this process, which another program may set to ask for a stop.
+// On Linux SIGPIPE is ignored as well: a write to a pipe whose reader has gone then fails
+// (EPIPE) instead of ending the process, so the program can end its session properly.
 void InstallStopSignals();
 
 // The name of the stop event of the process `processId` (Windows).
