@@ -22,6 +22,12 @@ bool StopRequested();
 // Records a stop request as a signal would; tests and callers that end a wait early use it.
 void RequestStop();
 
+// Tells the stop handling that the program has finished its closing work (settings saved, log
+// and capture complete). On Windows the system ends the process as soon as the handler of a
+// console close, logoff or shutdown event returns, so that handler waits for this call (for a
+// few seconds at most). Nothing on Linux, where a signal does not end the process.
+void StopCompleted();
+
 // Sleeps up to `milliseconds` (negative: without limit) and returns early, true, on a stop
 // request. The wait wakes every few milliseconds, so a caller's own end condition given as
 // `until` is also checked; a true result of `until` ends the wait with false.

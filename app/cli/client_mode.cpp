@@ -350,6 +350,8 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
     if (options.stats) {
         PrintSessionFigures(logic.Session().Figures(), stderr);
     }
+    // A console close (Windows) that waits for the closing sequence may now end the process.
+    StopCompleted();
     return result;
 }
 

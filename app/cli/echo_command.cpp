@@ -39,8 +39,7 @@ bool PrintTrace(const uint8_t* data, size_t n, int direction, const UdpPeer& pee
     return std::fflush(stdout) == 0 || errno != EPIPE;
 }
 
-int RunEcho(const EchoOptions& options) {
-    InstallStopSignals();
+int EchoSession(const EchoOptions& options) {
     PlainUdpSocket socket;
     std::string error;
     if (!socket.Bind(static_cast<uint16_t>(options.listen), error)) {
@@ -78,6 +77,14 @@ int RunEcho(const EchoOptions& options) {
         return kEchoOutputClosed;
     }
     return 0;
+}
+
+int RunEcho(const EchoOptions& options) {
+    InstallStopSignals();
+    const int code = EchoSession(options);
+    // Nothing to save: a console close waits no longer.
+    StopCompleted();
+    return code;
 }
 
 }  // namespace

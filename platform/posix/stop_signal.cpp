@@ -41,6 +41,9 @@ void RequestStop() {
     gStop.store(true);
 }
 
+void StopCompleted() {
+}
+
 bool WaitForStop(int milliseconds, const std::function<bool()>& until) {
     using Clock = std::chrono::steady_clock;
     constexpr auto kSlice = std::chrono::milliseconds(5);
