@@ -7,8 +7,9 @@
 namespace tarvu {
 
 // Installs handlers that record the request instead of ending the process. On Windows these
-// are the console's Ctrl+C, Ctrl+Break and close events, and the named event that
-// StopEventName gives for this process, which another program may set to ask for a stop.
+// are the console's Ctrl+C, Ctrl+Break, close, logoff and shutdown events, and the named
+// event that StopEventName gives for this process, which another program may set to ask for
+// a stop.
 // On Linux SIGPIPE is ignored as well: a write to a pipe whose reader has gone then fails
 // (EPIPE) instead of ending the process, so the program can end its session properly.
 void InstallStopSignals();
