@@ -171,15 +171,16 @@ class DialogProcess {
 public:
     DialogProcess() = default;
     ~DialogProcess() {
+        // The picture first, while tarvu.exe may still show what went wrong.
+        if (::testing::Test::HasFailure()) {
+            KeepArtifacts();
+        }
         if (process_ != nullptr) {
             if (!ExitCode()) {
                 ::TerminateProcess(process_, 137);
                 ::WaitForSingleObject(process_, 5000);
             }
             ::CloseHandle(process_);
-        }
-        if (::testing::Test::HasFailure()) {
-            KeepArtifacts();
         }
     }
     DialogProcess(const DialogProcess&) = delete;
