@@ -1,4 +1,4 @@
-// tarvu-cli writing its trace into a named pipe that nobody reads.
+// tarvu-cli with named pipes: its trace into one that nobody reads, a capture file refused.
 #include "app/settings_keys.h"
 #include "client_mode_fixture.h"
 #include "client_test_support.h"
@@ -46,6 +46,17 @@ TEST_F(ClientModeTest, AStandardOutputNobodyReadsDoesNotHoldUpTheEndAfterASignal
     const std::string err = ReadFile(dir_ / "c.err");
     EXPECT_NE(err.find(" trace lines not written to standard output"), std::string::npos) << err;
     EXPECT_EQ(Stored(kKeyMacAddress), "01");
+}
+
+// A named pipe as the capture file held the session before it began, waiting for a reader.
+TEST_F(ClientModeTest, ANamedPipeAsCaptureFileIsRefusedAtOnce) {
+    const std::filesystem::path fifo = dir_ / "capture.fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const CliRun run = testing::RunCli(
+        dir_, Arguments({"--send", "01", "--wait", "0", "--pcap", fifo.string()}), 5000);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "tarvu-cli: --pcap: " + fifo.string() + ": not a regular file\n");
+    EXPECT_EQ(run.out, "");
 }
 
 }  // namespace
