@@ -10,6 +10,13 @@
 namespace tarvu {
 namespace {
 
+// A device that takes any write: no capture file.
+#ifdef _WIN32
+constexpr const char* kNullDevice = "NUL";
+#else
+constexpr const char* kNullDevice = "/dev/null";
+#endif
+
 uint32_t Ip(uint8_t a, uint8_t b, uint8_t c, uint8_t d) {
     const uint8_t octets[4] = {a, b, c, d};
     uint32_t address = 0;
@@ -86,6 +93,8 @@ TEST(CaptureFileTest, UnwritablePathsAreClearErrors) {
     EXPECT_NE(error.find("x.pcap"), std::string::npos) << error;
     EXPECT_FALSE(capture.Open(dir.Path().string(), error));
     EXPECT_NE(error.find("Is a directory"), std::string::npos) << error;
+    EXPECT_FALSE(capture.Open(kNullDevice, error));
+    EXPECT_EQ(error, std::string(kNullDevice) + ": not a regular file");
     EXPECT_FALSE(capture.IsOpen());
 }
 
