@@ -1,13 +1,9 @@
 #include "record/session_store.h"
 
+#include "platform/created_file.h"
 #include "record/capture_file.h"
 #include "record/folder_path.h"
 #include "record/wire_datagrams.h"
-
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 
 namespace tarvu {
 
@@ -75,18 +71,12 @@ size_t SessionStore::Bytes() const {
 
 bool SessionStore::SaveLog(const std::string& path, const SessionSettings& settings,
                            std::string& error) const {
-    if (IsFolderPath(path, error)) {
+    if (IsStandardStreamName(path, error) || IsFolderPath(path, error)) {
         return false;
     }
     const Contents contents = Snapshot();
-    // The path is UTF-8: as a path object it reaches the system whole on every system (a
-    // narrow fopen takes the Windows code page there and cannot name Cyrillic folders).
-    errno = 0;
-    std::ofstream file(std::filesystem::path(std::u8string(
-                           reinterpret_cast<const char8_t*>(path.data()), path.size())),
-                       std::ios::binary | std::ios::trunc);
-    if (!file) {
-        error = path + ": " + std::strerror(errno != 0 ? errno : EACCES);
+    CreatedFile file;
+    if (!file.Create(path, error)) {
         return false;
     }
     std::string text = FormatSessionHeader(settings, std::chrono::system_clock::now());
@@ -97,12 +87,7 @@ bool SessionStore::SaveLog(const std::string& path, const SessionSettings& setti
     for (const SessionEvent& event : contents.events) {
         text += event.line;
     }
-    errno = 0;
-    if (!file.write(text.data(), static_cast<std::streamsize>(text.size())) || !file.flush()) {
-        error = path + ": " + std::strerror(errno != 0 ? errno : EIO);
-        return false;
-    }
-    return true;
+    return file.Write(text, error);
 }
 
 bool SessionStore::SaveCapture(const std::string& path, uint32_t localAddress, uint16_t localPort,
@@ -121,13 +106,13 @@ bool SessionStore::SaveCapture(const std::string& path, uint32_t localAddress, u
         const UdpEndpoints endpoints =
             event.direction == 0 ? UdpEndpoints{event.address, event.port, localAddress, local}
                                  : UdpEndpoints{localAddress, local, event.address, event.port};
-        ok = capture.Write(event.microseconds, endpoints, event.bytes, error);
+        ok = capture.Write(event.microseconds, endpoints, event.bytes, error, false);
     });
     for (const SessionEvent& event : contents.events) {
         wire.Feed(event);
     }
     wire.Flush();
-    return ok;
+    return ok && capture.Flush(error);
 }
 
 }  // namespace tarvu

@@ -13,7 +13,7 @@ build=(
     libcli11-dev qt6-base-dev qt6-svg-dev libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libgcrypt20-dev libssl-dev
-    libpcap-dev
+    libpcap-dev  # the tests read our capture files back with libpcap; no program links it
     fonts-liberation fonts-dejavu-core
 )
 package=(dpkg-dev fakeroot lintian desktop-file-utils appstream man-db groff-base bash-completion)

@@ -6,7 +6,6 @@
 #include "app/win32/resource_ids.h"
 #include "platform/message_box.h"
 #include "platform/win32/system_text.h"
-#include "record/capture_file.h"
 #include "record/session_store.h"
 #include "trace/session_figures.h"
 
@@ -93,10 +92,8 @@ std::vector<MenuEntry> TraceMenu::Entries() const {
         {L"Выделить в&сё", kSelectAll, length > 0 && !(start == 0 && end >= DWORD(length)), false},
         {},
         {SaveLogText(), kSaveLog, true, false},
+        {SaveCaptureText(), kSaveCapture, true, false},
     };
-    if (CaptureFilesSupported()) {
-        entries.push_back({SaveCaptureText(), kSaveCapture, true, false});
-    }
     entries.push_back({});
     entries.push_back({L"Расшифровка пакетов", kDecode, true, session_.Decode()});
     entries.push_back({L"Показатели сеанса...", kFigures, true, false});

@@ -1,7 +1,7 @@
 #pragma once
 // The trace field's context menu, built in this one place: the field's standard edit items,
-// then "Сохранить протокол…" and (when this build writes capture files) "Сохранить захват
-// (pcap)…", which save the whole session kept since the start or the last "Clear trace",
+// then "Сохранить протокол…" and "Сохранить захват (pcap)…", which save the whole session
+// kept since the start or the last "Clear trace",
 // then the check item "Расшифровка пакетов" (kept in the settings file) and "Показатели
 // сеанса...", a window of the session figures that the label's tip shows too.
 

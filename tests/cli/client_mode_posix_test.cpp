@@ -1,4 +1,5 @@
-// tarvu-cli writing its trace into a named pipe that nobody reads, or whose reader goes away.
+// tarvu-cli with named pipes: its trace into one that nobody reads or whose reader goes away,
+// a capture file refused.
 #include "app/settings_keys.h"
 #include "client_mode_fixture.h"
 #include "client_test_support.h"
@@ -117,6 +118,17 @@ TEST(EchoCommand, EndsWhenTheReaderOfItsTraceGoesAway) {
     UdpPeer from;
     EXPECT_EQ(sender.ReceiveFrom(reply, sizeof reply, from, 2000), 1);
     EXPECT_NE(ReadFile(dir / "echo.err").find("standard output was closed"), std::string::npos);
+}
+
+// A named pipe as the capture file held the session before it began, waiting for a reader.
+TEST_F(ClientModeTest, ANamedPipeAsCaptureFileIsRefusedAtOnce) {
+    const std::filesystem::path fifo = dir_ / "capture.fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const CliRun run = testing::RunCli(
+        dir_, Arguments({"--send", "01", "--wait", "0", "--pcap", fifo.string()}), 5000);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "tarvu-cli: --pcap: " + fifo.string() + ": not a regular file\n");
+    EXPECT_EQ(run.out, "");
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include "app/win32/resource_ids.h"
 #include "app/win32/trace_menu.h"
 #include "platform/cp1251.h"
-#include "record/capture_file.h"
 #include "record/session_store.h"
 #include "tests/support/temp_directory.h"
 #include "tests/win32_dialog/dialog_driver.h"
@@ -207,15 +206,16 @@ TEST_F(MainDialogTest, TheTraceMenuIsOneMenuWithTheSessionItems) {
             texts.push_back(entry.text);
         }
     }
-    std::vector<std::wstring> expected = {L"&Отменить",          L"Вы&резать", L"&Копировать",
-                                          L"Вст&авить",          L"&Удалить",  L"Выделить в&сё",
-                                          L"Сохранить протокол…"};
-    // The capture item comes with a build that writes capture files.
-    if (CaptureFilesSupported()) {
-        expected.push_back(L"Сохранить захват (pcap)…");
-    }
-    expected.push_back(L"Расшифровка пакетов");
-    expected.push_back(L"Показатели сеанса...");
+    const std::vector<std::wstring> expected = {L"&Отменить",
+                                                L"Вы&резать",
+                                                L"&Копировать",
+                                                L"Вст&авить",
+                                                L"&Удалить",
+                                                L"Выделить в&сё",
+                                                L"Сохранить протокол…",
+                                                L"Сохранить захват (pcap)…",
+                                                L"Расшифровка пакетов",
+                                                L"Показатели сеанса..."};
     EXPECT_EQ(texts, expected);
 
     // The decode switch is kept in the settings file, written only when changed.
