@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Cross-builds the Windows programs with MinGW-w64, runs their tests under Wine in a
-# throw-away Wine prefix without a display, packs tarvu-cli-<version>-win64.zip, builds the
-# installer tarvu-<version>-x64.msi (scripts/windows_msi.sh; signed when TARVU_SIGN_PFX names a
-# certificate, see scripts/windows_sign.sh) and tries it under Wine (scripts/test_windows_msi.sh).
+# Cross-builds the Windows programs with MinGW-w64 (tarvu-cli.exe and the Win32 dialog
+# tarvu.exe), runs their tests under Wine in a throw-away Wine prefix without a display, drives
+# the dialog under Wine with a private virtual display (scripts/windows_dialog_test.sh), packs
+# tarvu-<version>-win64.zip with both programs, builds the installer tarvu-<version>-x64.msi
+# (scripts/windows_msi.sh; signed when TARVU_SIGN_PFX names a certificate, see
+# scripts/windows_sign.sh) and tries it under Wine (scripts/test_windows_msi.sh).
 # Exits non-zero when anything fails. TARVU_WINDOWS_BUILD (default build-win) names the
 # build folder; TARVU_WINDOWS_NO_TESTS=1 only builds and packs.
 set -euo pipefail
@@ -42,17 +44,36 @@ if [ "${TARVU_WINDOWS_NO_TESTS:-0}" != 1 ]; then
     echo "serial tests: skipped: Wine opens a COM port mapped to a pseudo-terminal and" \
          "sends through it, but its WaitCommEvent never reports the characters received" \
          "there, and the tests drive the far end through Linux pseudo-terminals"
-    ctest --test-dir "$build" --output-on-failure -j "$jobs"
+    # The dialog's own tests need a display; they run below, under Xvfb.
+    ctest --test-dir "$build" --output-on-failure -j "$jobs" -LE win32_dialog
+    "$wineserver" -k 2>/dev/null || true
+
+    echo "== Windows dialog under Wine with a virtual display"
+    scripts/windows_dialog_test.sh "$build"
 fi
+
+echo "== programs need only the system's DLLs"
+# The C++ runtime, libgcc and winpthread are linked in; anything else beside the program
+# would have to be shipped with it.
+for program in "$build/app/cli/tarvu-cli.exe" "$build/app/win32/tarvu.exe"; do
+    extra=$(x86_64-w64-mingw32-objdump -p "$program" | sed -n 's/^[[:space:]]*DLL Name: //p' |
+        grep -viE '^(kernel32|user32|gdi32|comctl32|comdlg32|shell32|advapi32|ws2_32|iphlpapi|msvcrt|ole32|shlwapi)\.dll$' || true)
+    if [ -n "$extra" ]; then
+        echo "$program needs DLLs that are not the system's: $extra" >&2
+        exit 1
+    fi
+    echo "$(basename "$program"): $(x86_64-w64-mingw32-objdump -p "$program" |
+        sed -n 's/^[[:space:]]*DLL Name: //p' | tr '\n' ' ')"
+done
 
 echo "== package"
 version=$(sed -n 's/^project(tarvu VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 # The MSI, and in $build/package the programs stripped (and signed) that the zip takes too.
 scripts/windows_msi.sh "$build" "$build/package" .
-name=tarvu-cli-$version-win64
+name=tarvu-$version-win64
 stage=$(mktemp -d)
 mkdir "$stage/$name"
-cp "$build/package/tarvu-cli.exe" "$stage/$name/"
+cp "$build/package/tarvu-cli.exe" "$build/package/tarvu.exe" "$stage/$name/"
 cp docs/windows.md "$stage/$name/README.md"
 rm -f "$name.zip"
 (cd "$stage" && zip -qr "$OLDPWD/$name.zip" "$name")
