@@ -1,10 +1,12 @@
 #include "record/capture_file.h"
 
+#include "tests/support/file_size_limit.h"
 #include "tests/support/temp_directory.h"
 
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <filesystem>
 #include <pcap/pcap.h>
 
 namespace tarvu {
@@ -38,6 +40,18 @@ TEST(CaptureFileTest, Ipv4UdpHeadersCarryAddressesPortsLengthsAndAValidChecksum)
     EXPECT_EQ(packet[22] << 8 | packet[23], 10001);
     EXPECT_EQ(packet[24] << 8 | packet[25], 13);  // UDP length
     EXPECT_EQ(std::vector<uint8_t>(packet.begin() + 28, packet.end()), payload);
+}
+
+// Every header word counts, the destination's last one too (zero for 0.0.0.0, this side).
+TEST(CaptureFileTest, HeaderChecksumCoversBothAddressesWhole) {
+    const std::vector<uint8_t> payload = {0x41};
+    for (const auto& [from, to] :
+         {std::pair{"192.168.1.10", "10.0.0.254"}, std::pair{"10.0.0.254", "192.168.1.10"}}) {
+        const auto packet = BuildIpv4Udp({Ip(from), 10002, Ip(to), 10001}, payload);
+        ASSERT_EQ(packet.size(), 29u);
+        // 4500 001D 0000 4000 4011 C0A8 010A 0A00 00FE: sum 191DE, folded 91DF.
+        EXPECT_EQ(packet[10] << 8 | packet[11], 0x6E20) << from << " to " << to;
+    }
 }
 
 TEST(CaptureFileTest, OversizedPayloadIsCutToWhatIpv4Carries) {
@@ -77,6 +91,31 @@ TEST(CaptureFileTest, LibpcapReadsBackRawIpv4WithMicrosecondTimes) {
     EXPECT_EQ(header->caplen, 28u);
     EXPECT_EQ(pcap_next_ex(in, &header, &data), PCAP_ERROR_BREAK);
     pcap_close(in);
+}
+
+// Without the flush a datagram may wait in the writer's buffer; with it, it is in the file,
+// or the write says why not.
+TEST(CaptureFileTest, FlushFlagHandsTheDatagramToTheFileOrReportsTheFailure) {
+    TempDirectory dir;
+    const std::filesystem::path path = dir / "flush.pcap";
+    CaptureFile capture;
+    std::string error;
+    ASSERT_TRUE(capture.Open(path.string(), error)) << error;
+    const uint64_t header = std::filesystem::file_size(path);
+    const std::vector<uint8_t> payload(100, 0x41);
+    const uint64_t record = 16 + 28 + payload.size();
+    ASSERT_TRUE(capture.Write(1, {}, payload, error, false)) << error;
+    EXPECT_EQ(std::filesystem::file_size(path), header);
+    ASSERT_TRUE(capture.Flush(error)) << error;
+    EXPECT_EQ(std::filesystem::file_size(path), header + record);
+    ASSERT_TRUE(capture.Write(2, {}, payload, error)) << error;
+    EXPECT_EQ(std::filesystem::file_size(path), header + 2 * record);
+
+    // A disk that fills: the flushing write fails with the reason.
+    const FileSizeLimit limit(header + 2 * record + 10);
+    ASSERT_TRUE(limit.Active());
+    EXPECT_FALSE(capture.Write(3, {}, payload, error));
+    EXPECT_NE(error.find("flush.pcap: File too large"), std::string::npos) << error;
 }
 
 TEST(CaptureFileTest, UnwritablePathsAreClearErrors) {
