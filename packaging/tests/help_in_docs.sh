@@ -37,6 +37,13 @@ done
 all_help=$(mktemp)
 trap 'rm -f "$all_help"' EXIT
 for path in "${paths[@]}"; do
+    # A subcommand's help ends with examples of its own, not the client's text.
+    if [ -n "$path" ]; then
+        # shellcheck disable=SC2086
+        help=$("$cli" $path --help)
+        grep -q "^  tarvu-cli $path" <<<"$help" || fail "tarvu-cli $path --help shows no example of its own"
+        grep -q "Without a subcommand" <<<"$help" && fail "tarvu-cli $path --help ends with the client's text"
+    fi
     # shellcheck disable=SC2086
     options=$("$cli" $path --help | help_options)
     echo "$options" >>"$all_help"
