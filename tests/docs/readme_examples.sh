@@ -41,12 +41,12 @@ fail() {
     failures=$((failures + 1))
 }
 
-mkdir "$scratch/bin" "$scratch/work"
+mkdir "$scratch/bin" "$scratch/run"
 cp "$build/app/cli/tarvu-cli" "$scratch/bin/"
 if [ -x "$build/app/gui/tarvu" ]; then
     cp "$build/app/gui/tarvu" "$scratch/bin/"
 fi
-ln -s "$build" "$scratch/work/build"
+ln -s "$build" "$scratch/run/build"
 export PATH="$scratch/bin:$PATH"
 unset XDG_CONFIG_HOME
 export HOME="$scratch/home"
@@ -114,7 +114,7 @@ run_command() {
     local out="$scratch/out.$examples"
     echo "\$ $command"
     if [ "$mode" = background ]; then
-        (cd "$scratch/work" && eval "exec $command") >"$out" 2>&1 &
+        (cd "$scratch/run" && eval "exec $command") >"$out" 2>&1 &
         peers+=($!)
         local waited=0
         until [ -z "$(first_missing "$shown" "$out")" ]; do
@@ -127,7 +127,7 @@ run_command() {
         done
         return
     fi
-    (cd "$scratch/work" && eval "timeout 60 $command") >"$out" 2>&1
+    (cd "$scratch/run" && eval "timeout 60 $command") >"$out" 2>&1
     local status=$?
     if [ $status -ne 0 ]; then
         fail "$command: exit status $status"
@@ -193,8 +193,8 @@ while IFS= read -r line; do
             name=${mode#file }
             examples=$((examples + 1))
             echo "file $name"
-            if [ -f "$scratch/work/$name" ]; then
-                expect_lines "file $name" "$block" "$scratch/work/$name"
+            if [ -f "$scratch/run/$name" ]; then
+                expect_lines "file $name" "$block" "$scratch/run/$name"
             else
                 fail "file $name: not made by the examples before it"
             fi
