@@ -101,9 +101,18 @@ void Settings::ReportOnce(ProfileStatus status) const {
             text = "Не удалось прочитать файл настроек " + file +
                    ": действуют значения по умолчанию, настройки не будут сохранены";
             break;
-        default:
-            text = "Не удалось сохранить настройки в " + file + " (нет доступа на запись?)";
+        default: {
+            // A folder that is not there is the likely cause for a file named by --settings.
+            std::error_code ec;
+            const std::filesystem::path folder = file_.parent_path();
+            if (!folder.empty() && !std::filesystem::is_directory(folder, ec)) {
+                text =
+                    "Не удалось сохранить настройки в " + file + ": нет папки " + folder.string();
+            } else {
+                text = "Не удалось сохранить настройки в " + file + " (нет доступа на запись?)";
+            }
             break;
+        }
     }
     ShowMessageBox(caption_, text);
 }

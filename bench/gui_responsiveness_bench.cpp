@@ -14,8 +14,10 @@
 // --frames sends 7E ... 7F frames with the substitution switch ticked (two trace lines per
 // datagram); --decode starts with "Расшифровка пакетов" on (a decoded line below every link
 // packet); --check makes the exit status 1 when a goal is missed (stall over 100 ms,
-// start-up over 500 ms, memory growing by more than 4 MiB after the first second, or after the
-// session store is full when it fills during the flood).
+// start-up over 500 ms, memory growing by more than 4 MiB once the dialog's session store is
+// full). The store grows by design until one of its bounds is reached (after 10 s at 10,000
+// datagrams a second of 16 bytes, after about 1 s of 500 bytes): a flood that ends before
+// then leaves the memory goal unjudged, and the program says so.
 
 #include "app/gui/client_app.h"
 #include "app/gui/decode_controls.h"
@@ -194,9 +196,9 @@ void RunFor(int ms) {
 struct Phase {
     std::vector<double> gaps;
     std::vector<uint64_t> residentBytes;  // one sample a second, the first at the start
-    // The first sample after the dialog's session store reached its bound (it grows until
-    // then by design); 1 when it never did.
-    size_t boundSample = 1;
+    // The first sample after the dialog's session store reached a bound (it grows until then
+    // by design); 0 while it never did.
+    size_t boundSample = 0;
 };
 
 // The dialog's whole-session store, whose bound the memory goal waits for.
@@ -211,8 +213,7 @@ Phase Measure(Work during) {
     sampler.setInterval(1000);
     QObject::connect(&sampler, &QTimer::timeout, [&phase] {
         phase.residentBytes.push_back(tarvu::ResidentSetBytes());
-        if (phase.boundSample == 1 && gStore != nullptr &&
-            gStore->Size() >= tarvu::SessionStore::kDefaultMaxEvents) {
+        if (phase.boundSample == 0 && gStore != nullptr && gStore->Dropped() != 0) {
             phase.boundSample = phase.residentBytes.size() - 1;
         }
     });
@@ -338,19 +339,30 @@ int main(int argc, char** argv) {
                 static_cast<unsigned long long>(trace.UpdateCount() - updatesBefore));
 
     const double maxGap = flood.gaps.empty() ? 0.0 : flood.gaps.back();
+    // Memory is judged from the first sample with the store full (never before the first
+    // second), when a later sample follows.
     const size_t from = std::max<size_t>(1, flood.boundSample);
-    const double growth = flood.residentBytes.size() > from
-                              ? MiB(flood.residentBytes.back()) - MiB(flood.residentBytes[from])
-                              : 0.0;
+    const bool memoryJudged = flood.boundSample != 0 && flood.residentBytes.size() > from + 1;
+    const double growth =
+        memoryJudged ? MiB(flood.residentBytes.back()) - MiB(flood.residentBytes[from]) : 0.0;
     // With decoding on, one decoded line per link packet and one line per new sender.
     const uint64_t linesPerDatagram = (options.frames ? 2 : 1) + (options.decode ? 1 : 0);
     const uint64_t senderLines =
         options.decode ? client.Logic().Session().Figures().newSenders - newSendersBefore : 0;
     met = met && maxGap <= kStallGoalMs && growth <= kMemoryGrowthGoalMiB &&
           lines == received * linesPerDatagram + senderLines;
+    if (memoryJudged) {
+        std::printf("memory: growth from %zu s (the session store full) to the end %.1f MiB\n",
+                    from, growth);
+    } else {
+        std::printf(
+            "memory: not judged, the session store was still filling at the end (%zu blocks, "
+            "%.1f MiB kept); a longer flood (--seconds) shows it\n",
+            client.Store().Size(), MiB(client.Store().Bytes()));
+    }
     std::printf(
-        "goals: stall <= %d ms, start-up <= %d ms, growth after %zu s (1 s, or the session "
-        "store full) <= %.0f MiB (%.1f MiB), every received datagram traced: %s\n",
-        kStallGoalMs, kStartupGoalMs, from, kMemoryGrowthGoalMiB, growth, met ? "met" : "MISSED");
+        "goals: stall <= %d ms, start-up <= %d ms, memory growth once the store is full <= %.0f "
+        "MiB, every received datagram traced: %s\n",
+        kStallGoalMs, kStartupGoalMs, kMemoryGrowthGoalMiB, met ? "met" : "MISSED");
     return options.check && !met ? 1 : 0;
 }

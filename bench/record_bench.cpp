@@ -4,13 +4,9 @@
 // 2: --log only; 3: --pcap only.
 // The batches wait until the worker has traced every datagram, so nothing is lost.
 
-#include "link/engine.h"
-#include "link/main_window.h"
-#include "platform/udp_socket.h"
+#include "bench/loopback_engine.h"
 #include "record/session_recorder.h"
 #include "trace/trace_buffer.h"
-#include "trace/trace_log.h"
-#include "transport/channel_table.h"
 
 #include <benchmark/benchmark.h>
 
@@ -29,49 +25,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kBatch = 32;
 
-class BenchWindow : public tarvu::MainWindow {
-public:
-    std::array<uint8_t, 4> ReadIpAddress() const override { return {127, 0, 0, 1}; }
-    std::string SendPortText() const override { return "9"; }
-    std::string ReadPortText() const override {
-        const std::lock_guard<std::mutex> lock(mutex);
-        return readPort;
-    }
-    bool SubstitutionChecked() const override { return true; }
-
-    mutable std::mutex mutex;
-    std::string readPort;
-};
-
-BenchWindow gWindow;
-tarvu::ChannelRecord gRecord;
-std::atomic<long> gTraceLines{0};
-
-tarvu::MainWindow* Window() {
-    return &gWindow;
-}
-
-tarvu::ChannelRecord* Lookup(const tarvu::ChannelRequest*) {
-    return &gRecord;
-}
-
-// The log of the engine that runs, reached from the trace callback as the application's is.
-std::atomic<tarvu::TraceLog*> gLog{nullptr};
-
-int Trace(const tarvu::LinkChannel*, const uint8_t* data, uint32_t length, int direction,
-          const tarvu::nsAddress* peer, uint32_t port, int stage) {
-    if (tarvu::TraceLog* log = gLog.load()) {
-        log->TraceData(tarvu::MakeTraceBlock(data, length, direction,
-                                             peer != nullptr ? peer->address : 0, port, stage));
-    }
-    return 1;
-}
-
-tarvu::UdpSocket LoopbackSocket() {
-    tarvu::UdpSocket s = tarvu::UdpSocket::Create();
-    s.BindLoopback(0);
-    return s;
-}
+using tarvu::bench::gTraceLines;
 
 void BM_ReceivePathRecorded(benchmark::State& state) {
     const bool logOn = state.range(0) == 1 || state.range(0) == 2;
@@ -90,29 +44,11 @@ void BM_ReceivePathRecorded(benchmark::State& state) {
     tarvu::TraceLog log(&buffer, [](const std::string&) { gTraceLines.fetch_add(1); });
     log.AddRecordSink(&recorder);
     tarvu::EngineConfig config;
-    config.size = tarvu::kEngineConfigSize;
-    config.callbacks.LookupChannel = Lookup;
-    config.callbacks.TraceData = Trace;
-    config.callbacks.GetMainWindow = Window;
-    tarvu::StartEngine(&config, 1);
-    gLog.store(&log);
-    uint16_t readPort = 0;
-    {
-        tarvu::UdpSocket probe = tarvu::UdpSocket::Create();
-        probe.Bind(0);
-        readPort = probe.LocalPort();
-    }
-    {
-        const std::lock_guard<std::mutex> lock(gWindow.mutex);
-        gWindow.readPort = std::to_string(readPort);
-    }
     tarvu::ChannelRequest request;
-    request.kind = tarvu::kChannelKindUdp;
-    request.channelNumber = 1;
-    tarvu::OpenChannel(request);
+    const uint16_t readPort = tarvu::bench::OpenLoopbackChannel(config, log, 9, request);
     recorder.Start({std::to_string(readPort), "127.0.0.1:9", true, false}, 0, readPort);
 
-    tarvu::UdpSocket sender = LoopbackSocket();
+    tarvu::UdpSocket sender = tarvu::bench::LoopbackSocket();
     const auto to = tarvu::MakeSocketAddress(tarvu::LoopbackAddress(), readPort);
     std::vector<uint8_t> datagram = {0x7E};
     for (uint8_t i = 0; i < 38; ++i) {
@@ -135,7 +71,7 @@ void BM_ReceivePathRecorded(benchmark::State& state) {
         }
     }
     tarvu::CloseChannel(request);
-    gLog.store(nullptr);
+    tarvu::bench::gLog.store(nullptr);
     recorder.Stop();
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kBatch);
     if (logOn) {

@@ -6,13 +6,9 @@
 // to a full socket buffer. The receive path runs three ways: without the session tracker,
 // with it counting (the programs' default) and with decoded lines on (--decode).
 
-#include "link/engine.h"
-#include "link/main_window.h"
-#include "platform/udp_socket.h"
+#include "bench/loopback_engine.h"
 #include "trace/session_figures.h"
 #include "trace/trace_buffer.h"
-#include "trace/trace_log.h"
-#include "transport/channel_table.h"
 #include "transport/submit_user_packet.h"
 
 #include <benchmark/benchmark.h>
@@ -32,53 +28,10 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kBatch = 32;
 
-class BenchWindow : public tarvu::MainWindow {
-public:
-    std::array<uint8_t, 4> ReadIpAddress() const override { return {127, 0, 0, 1}; }
-    std::string SendPortText() const override {
-        const std::lock_guard<std::mutex> lock(mutex);
-        return sendPort;
-    }
-    std::string ReadPortText() const override {
-        const std::lock_guard<std::mutex> lock(mutex);
-        return readPort;
-    }
-    bool SubstitutionChecked() const override { return true; }
-
-    mutable std::mutex mutex;
-    std::string sendPort;
-    std::string readPort;
-};
-
-BenchWindow gWindow;
-tarvu::ChannelRecord gRecord;
-std::atomic<long> gTraceLines{0};
-
-tarvu::MainWindow* Window() {
-    return &gWindow;
-}
-
-tarvu::ChannelRecord* Lookup(const tarvu::ChannelRequest*) {
-    return &gRecord;
-}
-
-// The log of the engine that runs, reached from the trace callback as the application's is.
-std::atomic<tarvu::TraceLog*> gLog{nullptr};
-
-int Trace(const tarvu::LinkChannel*, const uint8_t* data, uint32_t length, int direction,
-          const tarvu::nsAddress* peer, uint32_t port, int stage) {
-    if (tarvu::TraceLog* log = gLog.load()) {
-        log->TraceData(tarvu::MakeTraceBlock(data, length, direction,
-                                             peer != nullptr ? peer->address : 0, port, stage));
-    }
-    return 1;
-}
-
-uint16_t FreePort() {
-    tarvu::UdpSocket probe = tarvu::UdpSocket::Create();
-    probe.Bind(0);
-    return probe.LocalPort();
-}
+using tarvu::bench::FreePort;
+using tarvu::bench::gTraceLines;
+using tarvu::bench::gWindow;
+using tarvu::bench::LoopbackSocket;
 
 // Channel 1 with every wait at 0, frame coding on, traced into a 200-line buffer; the
 // destination is `peer`. Returns the channel's read port.
@@ -101,25 +54,11 @@ struct Engine {
                 session.Observe(block, context, text);
             });
         }
-        config.size = tarvu::kEngineConfigSize;
-        config.callbacks.LookupChannel = Lookup;
-        config.callbacks.TraceData = Trace;
-        config.callbacks.GetMainWindow = Window;
-        tarvu::StartEngine(&config, 1);
-        gLog.store(&log);
-        readPort = FreePort();
-        {
-            const std::lock_guard<std::mutex> lock(gWindow.mutex);
-            gWindow.sendPort = std::to_string(peer.LocalPort());
-            gWindow.readPort = std::to_string(readPort);
-        }
-        request.kind = tarvu::kChannelKindUdp;
-        request.channelNumber = 1;
-        tarvu::OpenChannel(request);
+        readPort = tarvu::bench::OpenLoopbackChannel(config, log, peer.LocalPort(), request);
     }
     ~Engine() {
         tarvu::CloseChannel(request);
-        gLog.store(nullptr);
+        tarvu::bench::gLog.store(nullptr);
     }
     bool Open() const { return tarvu::FindChannel(1) != nullptr; }
 
@@ -130,12 +69,6 @@ struct Engine {
     tarvu::ChannelRequest request;
     uint16_t readPort = 0;
 };
-
-tarvu::UdpSocket LoopbackSocket() {
-    tarvu::UdpSocket s = tarvu::UdpSocket::Create();
-    s.BindLoopback(0);
-    return s;
-}
 
 void BM_SendLatency(benchmark::State& state) {
     tarvu::UdpSocket peer = LoopbackSocket();

@@ -33,6 +33,14 @@ function(tarvu_library)
     tarvu_warnings(${ARG_NAME})
 endfunction()
 
+# Time limits of registered tests, in seconds, so that a hang fails with the test's name instead
+# of running into the CI's own limit. They sit well above the slowest runs measured under the
+# sanitizers on a loaded two-core machine (docs/performance.md, "Test time limits"): one
+# GoogleTest case, and one whole test program under Wine.
+set(TARVU_TEST_TIMEOUT 120 CACHE STRING "Time limit of one GoogleTest case, in seconds")
+set(TARVU_WINDOWS_TEST_TIMEOUT 900 CACHE STRING
+    "Time limit of one whole test program under the cross-compiling emulator, in seconds")
+
 # tarvu_tests(NAME <target> DEPS <targets...> [POSIX_ONLY <files...>] [WINDOWS_ONLY <files...>]
 #             [WINDOWS_EXCLUDE <test patterns...>] [LABELLED_SUITE <suite> <label>])
 # One GoogleTest executable from every .cpp in the calling folder, registered with ctest.
@@ -74,20 +82,23 @@ function(tarvu_tests)
             set(filter "--gtest_filter=-${excluded}")
         endif()
         add_test(NAME ${ARG_NAME} COMMAND ${ARG_NAME} ${filter})
-        set_tests_properties(${ARG_NAME} PROPERTIES LABELS ${ARG_NAME})
+        set_tests_properties(${ARG_NAME} PROPERTIES LABELS ${ARG_NAME}
+                                                    TIMEOUT ${TARVU_WINDOWS_TEST_TIMEOUT})
         return()
     endif()
     if(ARG_LABELLED_SUITE)
         list(GET ARG_LABELLED_SUITE 0 suite)
         list(GET ARG_LABELLED_SUITE 1 label)
         gtest_discover_tests(${ARG_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                             TEST_FILTER "-${suite}.*" PROPERTIES LABELS ${ARG_NAME})
+                             TEST_FILTER "-${suite}.*"
+                             PROPERTIES LABELS ${ARG_NAME} TIMEOUT ${TARVU_TEST_TIMEOUT})
         gtest_discover_tests(${ARG_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                             TEST_FILTER "${suite}.*" PROPERTIES LABELS ${label})
+                             TEST_FILTER "${suite}.*"
+                             PROPERTIES LABELS ${label} TIMEOUT ${TARVU_TEST_TIMEOUT})
         return()
     endif()
     gtest_discover_tests(${ARG_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                         PROPERTIES LABELS ${ARG_NAME})
+                         PROPERTIES LABELS ${ARG_NAME} TIMEOUT ${TARVU_TEST_TIMEOUT})
 endfunction()
 
 # A Windows program that runs from a folder with nothing beside it: the C++ runtime, libgcc

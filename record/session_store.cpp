@@ -69,6 +69,11 @@ size_t SessionStore::Bytes() const {
     return bytes_;
 }
 
+uint64_t SessionStore::Dropped() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return dropped_;
+}
+
 bool SessionStore::SaveLog(const std::string& path, const SessionSettings& settings,
                            std::string& error) const {
     if (IsStandardStreamName(path, error) || IsFolderPath(path, error)) {

@@ -43,6 +43,9 @@ public:
     Contents Snapshot() const;
     size_t Size() const;
     size_t Bytes() const;
+    // Blocks pushed out by the bounds since the start or the last Clear: not 0 once the store
+    // is full.
+    uint64_t Dropped() const;
 
     // Writes (replacing) a log file: the header line, a "# N lines dropped" note when the
     // bounds dropped some, then every kept line. False with `error` set.

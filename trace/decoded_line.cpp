@@ -78,10 +78,6 @@ void AppendDecimal(std::string& out, uint32_t value, int width) {
     }
 }
 
-bool NamedParameter(uint8_t value) {
-    return value == 0x9D || value == 0x9E || value == 0xCE || value == 0xEE;
-}
-
 }  // namespace
 
 void AppendDecodedLine(std::string& out, std::span<const uint8_t> bytes,
@@ -112,7 +108,7 @@ void AppendDecodedLine(std::string& out, std::span<const uint8_t> bytes,
                 out += " code=";
                 out += DescribeCode(packet.messageCode);
                 // A message packet carries its parameter in the first body byte.
-                if (!body.empty() && NamedParameter(body[0])) {
+                if (!body.empty() && FindParameterName(body[0]) != nullptr) {
                     out += " param=";
                     out += DescribeParameter(body[0]);
                 }

@@ -129,20 +129,29 @@ std::string DescribeCode(uint32_t code) {
     return text;
 }
 
-std::string DescribeParameter(uint8_t parameter) {
-    std::string text = FormatHexCode(parameter);
+const char* FindParameterName(uint8_t parameter) {
     switch (parameter) {
         case 0x9D:
-            return text + "(PARAM_LOST_ACCUM_R)";
+            return "PARAM_LOST_ACCUM_R";
         case 0x9E:
-            return text + "(PARAM_LOST_ACCUM)";
+            return "PARAM_LOST_ACCUM";
         case 0xCE:
-            return text + "(PARAM_RELAX_ACCUM)";
+            return "PARAM_RELAX_ACCUM";
         case 0xEE:
-            return text + "(PARAM_SUBST)";
+            return "PARAM_SUBST";
         default:
-            return text;
+            return nullptr;
     }
+}
+
+std::string DescribeParameter(uint8_t parameter) {
+    std::string text = FormatHexCode(parameter);
+    if (const char* name = FindParameterName(parameter)) {
+        text += '(';
+        text += name;
+        text += ')';
+    }
+    return text;
 }
 
 }  // namespace tarvu

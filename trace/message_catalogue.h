@@ -22,6 +22,10 @@ const char* FindCodeName(uint32_t code);
 // "%.2X(name)", or "%.2X(? ? ?)" for a code without a name.
 std::string DescribeCode(uint32_t code);
 
+// The name of a message-parameter value ("PARAM_LOST_ACCUM"), or null for the values without
+// one (all but four).
+const char* FindParameterName(uint8_t parameter);
+
 // "%.2X(PARAM_...)" for the four named values, else the bare "%.2X".
 std::string DescribeParameter(uint8_t parameter);
 

@@ -59,6 +59,12 @@ void RegisterDescribeCommand(CLI::App& app, int& exitCode) {
         "describe",
         "Print a message code's catalogue name and, with PARAM, the parameter's name "
         "(both hexadecimal): describe 21 9E prints 21(ma_ALARM) 9E(PARAM_LOST_ACCUM)");
+    command->footer(
+        "Examples:\n"
+        "  tarvu-cli describe 21 9E\n"
+        "  21(ma_ALARM) 9E(PARAM_LOST_ACCUM)\n"
+        "  tarvu-cli describe 1\n"
+        "  01(? ? ?)\n");
     auto code = std::make_shared<std::string>();
     auto parameter = std::make_shared<std::string>();
     command->add_option("CODE", *code, "message code, up to 3 hexadecimal digits (e.g. 21, 301)")

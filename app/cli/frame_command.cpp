@@ -53,6 +53,12 @@ void RegisterFrameCommand(CLI::App& app, int& exitCode) {
     auto* frame = app.add_subcommand(
         "frame", "Code link packets as frames (7E, escaped bytes, 7F) or cut frames out of bytes");
     frame->require_subcommand(1);
+    frame->footer(
+        "Examples:\n"
+        "  tarvu-cli frame encode 7E\n"
+        "  7E 7D 3E 7F\n"
+        "  tarvu-cli frame decode 7E 41 7D 3E 42 7F\n"
+        "  41 7E 42\n");
 
     auto encodeWords = std::make_shared<std::vector<std::string>>();
     auto* encode = frame->add_subcommand(

@@ -56,6 +56,13 @@ int RunGostEncrypt(const GostEncryptArgs& args) {
 void RegisterGostCommand(CLI::App& app, int& exitCode) {
     CLI::App* gost = app.add_subcommand("gost", "GOST 28147-89 packet cipher");
     gost->require_subcommand(1);
+    constexpr const char* kExample =
+        "Example (the pad bytes come from the clock, so both lines differ from run to run):\n"
+        "  tarvu-cli gost encrypt --key "
+        "000102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F 11 22 33\n"
+        "  pad: 04 91 A9 EF 15\n"
+        "  cipher: CD 42 BE 20 76 6A 2F FD\n";
+    gost->footer(kExample);
     auto args = std::make_shared<GostEncryptArgs>();
     CLI::App* encrypt = gost->add_subcommand(
         "encrypt",
@@ -63,6 +70,7 @@ void RegisterGostCommand(CLI::App& app, int& exitCode) {
         "count behind, the bytes chained, each 8-byte block encrypted. Prints 'pad: ' with "
         "the pad record (count, then the pad bytes) and 'cipher: ' with the encrypted body. "
         "The pad bytes come from the millisecond clock, so the output changes from run to run.");
+    encrypt->footer(kExample);
     encrypt->add_option("--key", args->key, "the 32-byte key as 64 hex digits (blanks allowed)")
         ->required();
     encrypt->add_option("HEX", args->body, "body bytes (none for an empty body; at most 246)");

@@ -64,6 +64,14 @@ int RunRsaKeygen(const RsaKeygenArgs& args) {
 void RegisterRsaCommand(CLI::App& app, int& exitCode) {
     CLI::App* rsa = app.add_subcommand("rsa", "RSA key pairs as the link engine makes them");
     rsa->require_subcommand(1);
+    constexpr const char* kExample =
+        "Example (a new key pair every run):\n"
+        "  tarvu-cli rsa keygen --bits 256 --exponent 65537\n"
+        "  bits: 01 00\n"
+        "  modulus: 00 00 ... 00 B5 14 E4 C4 ... 36 2D B9 (128 bytes, the key right-aligned)\n"
+        "  then publicExponent, privateExponent, prime1, prime2, exponent1, exponent2 and\n"
+        "  coefficient the same way.\n";
+    rsa->footer(kExample);
     auto args = std::make_shared<RsaKeygenArgs>();
     CLI::App* keygen = rsa->add_subcommand(
         "keygen",
@@ -72,6 +80,7 @@ void RegisterRsaCommand(CLI::App& app, int& exitCode) {
         "kept): bits, modulus and publicExponent, which both records share, once; then "
         "privateExponent, prime1, prime2, exponent1, exponent2 and coefficient. A failure "
         "prints 'error 0x<code> <name>' and exits 1.");
+    keygen->footer(kExample);
     keygen->add_option("--bits", args->bits, "modulus size in bits, 255 to 1024")
         ->capture_default_str();
     keygen->add_option("--exponent", args->exponent, "public exponent")

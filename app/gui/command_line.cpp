@@ -5,10 +5,52 @@
 #include <QCommandLineParser>
 
 namespace tarvu {
+namespace {
 
-CommandLineResult ParseGuiCommandLine(const QStringList& arguments, GuiOptions& options,
-                                      QString& message) {
+// Qt's own options, which the application objects and the X11 platform take out of the
+// arguments once the display opens. The parser knows them too, so that the command line can
+// be read before that; Qt reads them as -name or --name, with the value after a blank or '='.
+struct QtOption {
+    const char* name;
+    const char* valueName;  // null for a switch
+    const char* description;
+};
+
+constexpr QtOption kQtOptions[] = {
+    {"platform", "NAME[:OPTIONS]", "Platform plugin: offscreen, xcb, wayland, ..."},
+    {"platformpluginpath", "PATH", "Folder to load platform plugins from."},
+    {"platformtheme", "THEME", "Platform theme."},
+    {"plugin", "PLUGIN", "Further plugin to load, such as an input device."},
+    {"qwindowgeometry", "GEOMETRY", "Geometry of the first window (WIDTHxHEIGHT+X+Y)."},
+    {"qwindowicon", "ICON", "Icon of the windows."},
+    {"qwindowtitle", "TITLE", "Title of the first window."},
+    {"reverse", nullptr, "Lay out right to left."},
+    {"session", "SESSION", "Session to restore."},
+    {"display", "DISPLAY", "X11 display to connect to (xcb)."},
+    {"geometry", "GEOMETRY", "Geometry of the first window (xcb)."},
+    {"style", "STYLE", "Widget style, such as fusion."},
+    {"stylesheet", "FILE", "Style sheet file."},
+    {"widgetcount", nullptr, "Report widgets left at the end."},
+    {"qmljsdebugger", "PORT", "QML debugger port (-qmljsdebugger=port:N)."},
+};
+
+QString QtOptionsHelp() {
+    QString text = QStringLiteral("\nQt's own options (-name or --name):\n");
+    for (const QtOption& option : kQtOptions) {
+        QString entry = QStringLiteral("  -") + QLatin1String(option.name);
+        if (option.valueName != nullptr) {
+            entry += QStringLiteral(" <") + QLatin1String(option.valueName) + QLatin1Char('>');
+        }
+        text += entry.leftJustified(36) + QLatin1Char(' ') + QLatin1String(option.description) +
+                QLatin1Char('\n');
+    }
+    return text;
+}
+
+CommandLineResult Parse(const QStringList& arguments, GuiOptions& options, QString* message) {
     QCommandLineParser parser;
+    // -platform is one option, not -p -l -a ...
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(
         QStringLiteral("Tarvu: test client for the GPRS connection of alarm-system converters."));
     const QCommandLineOption help = parser.addHelpOption();
@@ -30,28 +72,48 @@ CommandLineResult ParseGuiCommandLine(const QStringList& arguments, GuiOptions& 
     parser.addOption(debug);
     parser.addOption(log);
     parser.addOption(pcap);
-
-    if (!parser.parse(arguments)) {
-        message = parser.errorText() + QLatin1Char('\n') + parser.helpText();
-        return CommandLineResult::kExitFailure;
+    for (const QtOption& qt : kQtOptions) {
+        QCommandLineOption option(QLatin1String(qt.name), QLatin1String(qt.description));
+        if (qt.valueName != nullptr) {
+            option.setValueName(QLatin1String(qt.valueName));
+        }
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
     }
-    if (parser.isSet(help)) {
-        message = parser.helpText();
+
+    const auto fail = [&](const QString& text) {
+        if (message != nullptr) {
+            *message = text + QLatin1Char('\n') + parser.helpText();
+        }
+        return CommandLineResult::kExitFailure;
+    };
+    if (!parser.parse(arguments)) {
+        return fail(parser.errorText());
+    }
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
+        if (message != nullptr) {
+            *message = parser.helpText();
+            if (parser.isSet(QStringLiteral("help-all"))) {
+                *message += QtOptionsHelp();
+            }
+        }
         return CommandLineResult::kExitSuccess;
     }
     if (parser.isSet(version)) {
-        message = QStringLiteral("tarvu " TARVU_VERSION "\n");
+        if (message != nullptr) {
+            *message = QStringLiteral("tarvu " TARVU_VERSION "\n");
+        }
         return CommandLineResult::kExitSuccess;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        message = QStringLiteral("Unexpected argument: ") + parser.positionalArguments().first() +
-                  QLatin1Char('\n') + parser.helpText();
-        return CommandLineResult::kExitFailure;
+        return fail(QStringLiteral("Unexpected argument: ") + parser.positionalArguments().first());
     }
     if (parser.isSet(settings)) {
         options.settingsFile = parser.value(settings);
         if (options.settingsFile.isEmpty()) {
-            message = QStringLiteral("--settings needs a file name\n");
+            if (message != nullptr) {
+                *message = QStringLiteral("--settings needs a file name\n");
+            }
             return CommandLineResult::kExitFailure;
         }
     }
@@ -59,6 +121,18 @@ CommandLineResult ParseGuiCommandLine(const QStringList& arguments, GuiOptions& 
     options.logFile = parser.value(log);
     options.pcapFile = parser.value(pcap);
     return CommandLineResult::kRun;
+}
+
+}  // namespace
+
+CommandLineResult ParseGuiCommandLine(const QStringList& arguments, GuiOptions& options,
+                                      QString& message) {
+    return Parse(arguments, options, &message);
+}
+
+CommandLineResult CheckGuiCommandLine(const QStringList& arguments) {
+    GuiOptions options;
+    return Parse(arguments, options, nullptr);
 }
 
 }  // namespace tarvu

@@ -44,15 +44,12 @@ bool Parse(tarvu::GuiOptions& options, int& status) {
     return false;
 }
 
-bool AsksForHelp(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray arg(argv[i]);
-        if (arg == "-h" || arg == "--help" || arg == "--help-all" || arg == "-v" ||
-            arg == "--version") {
-            return true;
-        }
+QStringList RawArguments(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
     }
-    return false;
+    return arguments;
 }
 
 }  // namespace
@@ -60,9 +57,9 @@ bool AsksForHelp(int argc, char** argv) {
 int main(int argc, char** argv) {
     tarvu::GuiOptions options;
     int status = 0;
-    // Help needs no display; everything else is parsed after the GUI application has taken
-    // its own options (-platform and the like) out of the arguments.
-    if (AsksForHelp(argc, argv)) {
+    // The command line is read before the display opens, so that help, the version and usage
+    // errors need none; the dialog's application then takes Qt's own options out of it.
+    if (tarvu::CheckGuiCommandLine(RawArguments(argc, argv)) != tarvu::CommandLineResult::kRun) {
         QCoreApplication probe(argc, argv);
         SetApplicationNames();
         Parse(options, status);

@@ -37,6 +37,13 @@ done
 all_help=$(mktemp)
 trap 'rm -f "$all_help"' EXIT
 for path in "${paths[@]}"; do
+    # A subcommand's help ends with examples of its own, not the client's text.
+    if [ -n "$path" ]; then
+        # shellcheck disable=SC2086
+        help=$("$cli" $path --help)
+        grep -q "^  tarvu-cli $path" <<<"$help" || fail "tarvu-cli $path --help shows no example of its own"
+        grep -q "Without a subcommand" <<<"$help" && fail "tarvu-cli $path --help ends with the client's text"
+    fi
     # shellcheck disable=SC2086
     options=$("$cli" $path --help | help_options)
     echo "$options" >>"$all_help"
@@ -79,6 +86,15 @@ if [ -n "$gui" ]; then
             fail "$(basename "$gui_page") names $option, which tarvu --help does not know"
     done
     [ "$("$gui" --version)" = "tarvu $version" ] || fail "tarvu --version says '$("$gui" --version)'"
+    # Help, the version and usage errors need no display: the command line is read before it.
+    nodisplay=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM)
+    "${nodisplay[@]}" "$gui" --bogus >/dev/null 2>&1
+    status=$?
+    [ $status -eq 2 ] || fail "tarvu --bogus without a display ends with $status, not the usage error 2"
+    "${nodisplay[@]}" "$gui" --help-all 2>&1 | grep -q -- '^  -platform <' ||
+        fail "tarvu --help-all does not list Qt's own options"
+    [ "$("${nodisplay[@]}" "$gui" -platform offscreen --version 2>&1)" = "tarvu $version" ] ||
+        fail "tarvu -platform offscreen --version does not print the version"
     grep -q "^\.TH .*\"tarvu $version\"" "$gui_page" || fail "$(basename "$gui_page") is not for version $version"
 fi
 

@@ -23,6 +23,7 @@ expect_file bin/tarvu-cli
 expect_file share/tarvu/installed
 expect_file share/man/man1/tarvu-cli.1.gz
 expect_file share/bash-completion/completions/tarvu-cli
+[ -n "$(find "$prefix" -name tarvu.lua)" ] || fail "not installed: the dissector tarvu.lua"
 if [ -f "$build/app/gui/tarvu" ]; then
     expect_file bin/tarvu
     expect_file share/man/man1/tarvu.1.gz

@@ -411,6 +411,31 @@ TEST_F(MainDialogLogicTest, MessageCallbacksReachTheLiveObjectsPendingList) {
     EXPECT_EQ(debug, "05: - HardCode = 21(ma_ALARM) ; Param = 00\n");
 }
 
+// The record keeps a serial device name with its end marker, which the transport reads it
+// up to: the longest name that leaves room for it is taken whole, one byte more is refused
+// and leaves the channel a UDP channel.
+TEST_F(MainDialogLogicTest, SerialDeviceNameFitsTheRecordWithItsEnd) {
+    const size_t capacity = ChannelRecord{}.serialDevice.size();
+    const std::string tooLong = "/dev/" + std::string(capacity - 5, 'x');
+    ASSERT_EQ(tooLong.size(), capacity);
+    {
+        MainDialogLogic logic(view_, *settings_, "tarvu", channels_, NoAdapters);
+        EXPECT_FALSE(logic.SetSerialMode(tooLong, 9600));
+        logic.Initialise();
+        EXPECT_EQ(logic.Request().kind, kChannelKindUdp);
+    }
+    const std::string longest = tooLong.substr(0, capacity - 1);
+    MainDialogLogic logic(view_, *settings_, "tarvu", channels_, NoAdapters);
+    EXPECT_TRUE(logic.SetSerialMode(longest, 9600));
+    logic.Initialise();
+    EXPECT_EQ(logic.Request().kind, kChannelKindSerial);
+    const ChannelRecord* record = logic.LookupChannel(logic.Request());
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(record->serialDevice.back(), '\0');
+    EXPECT_EQ(std::string(record->serialDevice.data()), longest);
+    EXPECT_EQ(record->remotePort, 9600u);
+}
+
 TEST_F(MainDialogLogicTest, CallbacksReachTheLiveObjectOnly) {
     MainDialogLogic& logic = Start();
     const LinkCallbacks callbacks = logic.Config().callbacks;

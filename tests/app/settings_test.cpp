@@ -167,6 +167,10 @@ TEST(Settings, AFailedWriteIsReportedOncePerRun) {
     EXPECT_EQ(message.rfind("tarvu-cli: ", 0), 0u) << message;
     EXPECT_NE(message.find("Не удалось сохранить настройки"), std::string::npos) << message;
     EXPECT_NE(message.find(settings.File().string()), std::string::npos) << message;
+    // The folder of the file is not there: the message says so instead of guessing at rights.
+    EXPECT_NE(message.find(": нет папки " + (dir / "missing").string()), std::string::npos)
+        << message;
+    EXPECT_EQ(message.find("нет доступа"), std::string::npos) << message;
 
     // Writes that succeed and entries refused for their text are not reported.
     const MessageBoxRecorder quiet;

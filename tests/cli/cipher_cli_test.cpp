@@ -65,12 +65,9 @@ protected:
     }
 
     CliRun Run(std::vector<std::string> extra) {
-        std::vector<std::string> arguments = {"--settings", (dir_ / "settings.ini").string(),
-                                              "--to",       "127.0.0.1",
-                                              "--port",     std::to_string(peer_.LocalPort()),
-                                              "--listen",   std::to_string(listenPort_)};
-        arguments.insert(arguments.end(), extra.begin(), extra.end());
-        return testing::RunCli(dir_, arguments, 20000);
+        return testing::RunCli(
+            dir_, testing::ClientArguments(dir_, peer_.LocalPort(), listenPort_, std::move(extra)),
+            20000);
     }
 
     // Every datagram that reached the peer, decoded.

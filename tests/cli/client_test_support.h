@@ -108,4 +108,34 @@ struct EchoPeer {
     bool started = false;
 };
 
+// The client's arguments for a session from `listenPort` to `peerPort` on loopback, with the
+// settings file settings.ini in `dir`, followed by `extra`.
+inline std::vector<std::string> ClientArguments(const TempDirectory& dir, uint16_t peerPort,
+                                                uint16_t listenPort,
+                                                std::vector<std::string> extra) {
+    std::vector<std::string> arguments = {
+        "--settings", (dir / "settings.ini").string(), "--to",     "127.0.0.1",
+        "--port",     std::to_string(peerPort),        "--listen", std::to_string(listenPort)};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    return arguments;
+}
+
+// A session against an echo peer: a scratch folder with the settings file, the peer running
+// for the whole test and a free port to listen on.
+class EchoSessionTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(echo_.started) << ReadFile(dir_ / "echo.err"); }
+    void TearDown() override {
+        echo_.child.Terminate();
+        echo_.child.Wait(5000);
+    }
+    std::vector<std::string> Arguments(std::vector<std::string> extra) const {
+        return ClientArguments(dir_, echo_.port, listenPort_, std::move(extra));
+    }
+
+    TempDirectory dir_;
+    EchoPeer echo_{dir_};
+    uint16_t listenPort_ = FreeUdpPort();
+};
+
 }  // namespace tarvu::testing

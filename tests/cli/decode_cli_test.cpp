@@ -35,9 +35,9 @@ TEST(DecodeCli, DecodedLinesReplyTimesAndFiguresAgainstTheEchoPeer) {
     ASSERT_TRUE(echo.started);
     const uint16_t listen = testing::FreeUdpPort();
     const CliRun run = testing::RunCli(
-        dir, {"--settings", (dir / "settings.ini").string(), "--to", "127.0.0.1", "--port",
-              std::to_string(echo.port), "--listen", std::to_string(listen), "--decode", "--stats",
-              "--send", "11 05 00 30 10 21 9E 00", "--count", "1", "--wait", "5000"});
+        dir, testing::ClientArguments(dir, echo.port, listen,
+                                      {"--decode", "--stats", "--send", "11 05 00 30 10 21 9E 00",
+                                       "--count", "1", "--wait", "5000"}));
     echo.child.Terminate();
     echo.child.Wait(5000);
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -91,17 +91,11 @@ TEST(DecodeCli, APeerAnsweringFromAnotherPortIsANewSender) {
         answered = true;
     });
     const uint16_t listen = testing::FreeUdpPort();
-    const CliRun run = testing::RunCli(dir, {"--settings", (dir / "settings.ini").string(),
-                                             "--to",       "127.0.0.1",
-                                             "--port",     std::to_string(inbound.LocalPort()),
-                                             "--listen",   std::to_string(listen),
-                                             "--frame",    "--decode",
-                                             "--stats",    "--send",
-                                             "00 30 00",   "--send",
-                                             "00 30 00",   "--interval",
-                                             "400",        "--count",
-                                             "2",          "--wait",
-                                             "5000"});
+    const CliRun run = testing::RunCli(
+        dir, testing::ClientArguments(
+                 dir, inbound.LocalPort(), listen,
+                 {"--frame", "--decode", "--stats", "--send", "00 30 00", "--send", "00 30 00",
+                  "--interval", "400", "--count", "2", "--wait", "5000"}));
     peer.join();
     ASSERT_TRUE(answered);
     ASSERT_EQ(run.exitCode, 0) << run.err;

@@ -17,11 +17,10 @@ TEST(ReplyOrder, EchoOfTheFirstPacketIsTracedBeforeTheSecondPacket) {
     testing::TempDirectory dir;
     testing::EchoPeer echo(dir);
     ASSERT_TRUE(echo.started) << ReadFile(dir / "echo.err");
-    const CliRun run =
-        testing::RunCli(dir, {"--settings", (dir / "settings.ini").string(), "--to", "127.0.0.1",
-                              "--port", std::to_string(echo.port), "--listen",
-                              std::to_string(testing::FreeUdpPort()), "--send", "11 01 00 30 00",
-                              "--send", "11 02 00 30 00", "--interval", "100", "--wait", "800"});
+    const CliRun run = testing::RunCli(
+        dir, testing::ClientArguments(dir, echo.port, testing::FreeUdpPort(),
+                                      {"--send", "11 01 00 30 00", "--send", "11 02 00 30 00",
+                                       "--interval", "100", "--wait", "800"}));
     echo.child.Terminate();
     echo.child.Wait(5000);
     EXPECT_EQ(run.exitCode, 0) << run.err;

@@ -65,6 +65,20 @@ TEST(SerialCli, LineThatCannotOpenEndsWithExitOneAndTheReason) {
                            "--baud", "9600"})
                   .exitCode,
               2);
+
+    // At the limit: 127 bytes and the record's end marker fit (the line is missing: exit 1),
+    // 128 bytes do not.
+    const std::string longest = "/dev/" + std::string(122, 'x');
+    const testing::CliRun fits =
+        RunCli(dir, {"--settings", settings, "--serial", longest, "--baud", "9600", "--wait", "0"});
+    EXPECT_EQ(fits.exitCode, 1);
+    EXPECT_NE(fits.err.find(longest + ": No such file or directory"), std::string::npos)
+        << fits.err;
+    const testing::CliRun refused = RunCli(
+        dir, {"--settings", settings, "--serial", longest + "x", "--baud", "9600", "--wait", "0"});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.err.find("the device path is longer than 127 bytes"), std::string::npos)
+        << refused.err;
 }
 
 }  // namespace

@@ -12,29 +12,12 @@ using testing::CliRun;
 using testing::LoopbackPeer;
 using testing::ReadFile;
 
-class SessionRecordCliTest : public ::testing::Test {
+class SessionRecordCliTest : public testing::EchoSessionTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(echo_.started) << ReadFile(dir_ / "echo.err"); }
-    void TearDown() override {
-        echo_.child.Terminate();
-        echo_.child.Wait(5000);
-    }
-    std::vector<std::string> Arguments(std::vector<std::string> extra) const {
-        std::vector<std::string> arguments = {"--settings", (dir_ / "settings.ini").string(),
-                                              "--to",       "127.0.0.1",
-                                              "--port",     std::to_string(echo_.port),
-                                              "--listen",   std::to_string(listenPort_)};
-        arguments.insert(arguments.end(), extra.begin(), extra.end());
-        return arguments;
-    }
     size_t EchoReceived() const {
         const std::string out = ReadFile(dir_ / "echo.out");
         return static_cast<size_t>(std::count(out.begin(), out.end(), '\n'));
     }
-
-    testing::TempDirectory dir_;
-    testing::EchoPeer echo_{dir_};
-    uint16_t listenPort_ = testing::FreeUdpPort();
 };
 
 TEST_F(SessionRecordCliTest, LogAppendsHeaderAndEveryLineAsPrinted) {

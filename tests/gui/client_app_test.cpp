@@ -16,6 +16,7 @@
 #include "platform/cp1251.h"
 #include "platform/message_box.h"
 #include "privileged_ports.h"
+#include "scratch_client.h"
 #include "type_text.h"
 
 #include <QCheckBox>
@@ -37,13 +38,11 @@
 using tarvu::test::Bytes;
 using tarvu::test::EchoPeer;
 using tarvu::test::FreeUdpPort;
+using tarvu::test::kWaitMs;
 using tarvu::test::SendFromLoopback;
 using tarvu::test::Type;
 
 namespace {
-
-// Generous: the engine waits 300 ms after a typed packet, and the machine may be busy.
-constexpr int kWaitMs = 8000;
 
 const QString kContinuation = QString(31, QLatin1Char(' ')) + QStringLiteral("...");
 
@@ -53,7 +52,7 @@ bool TwoAddresses(std::vector<tarvu::LocalAddress>& out) {
 }
 
 QString Peer(uint16_t port) {
-    return QStringLiteral("127.000.000.001:%1").arg(port, 5, 10, QLatin1Char('0'));
+    return tarvu::test::LoopbackPeerText(port);
 }
 
 QString Hex(const Bytes& bytes) {
@@ -83,37 +82,11 @@ private:
 
 }  // namespace
 
-class ClientAppTest : public QObject {
+class ClientAppTest : public QObject, private tarvu::test::ScratchClient {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> directory_;
-    std::unique_ptr<tarvu::Settings> settings_;
-    std::unique_ptr<tarvu::ClientApp> client_;
-    tarvu::MessageBoxHandler previousHandler_;
-    std::mutex messagesMutex_;
-    std::vector<std::string> messages_;
-
-    tarvu::MainDialog& Dialog() { return client_->Dialog(); }
-    template <typename T = QWidget>
-    T* Control(int id) {
-        return Dialog().findChild<T*>(tarvu::control::Name(id), Qt::FindDirectChildrenOnly);
-    }
     QLineEdit* Edit(int id) { return Control<QLineEdit>(id); }
-
-    std::string Stored(std::string_view key, std::string_view section = tarvu::kSectionUdp) {
-        return settings_->Read(section, key);
-    }
-    void Store(std::string_view key, std::string_view value,
-               std::string_view section = tarvu::kSectionUdp) {
-        QVERIFY(settings_->Write(section, key, value));
-    }
-    // A stored set-up that talks to `sendPort` on loopback and listens on `readPort`.
-    void StoreLoopback(uint16_t readPort, uint16_t sendPort) {
-        Store(tarvu::kKeyReadPort, std::to_string(readPort));
-        Store(tarvu::kKeySendPort, std::to_string(sendPort));
-        Store(tarvu::kKeyIpAddress, "127.0.0.1");
-    }
 
     void Start(tarvu::AddressQuery addresses = TwoAddresses) {
         client_ = std::make_unique<tarvu::ClientApp>(*settings_, "tarvu",
@@ -140,11 +113,6 @@ private:
         return -1;
     }
 
-    std::vector<std::string> Messages() {
-        std::lock_guard<std::mutex> lock(messagesMutex_);
-        return messages_;
-    }
-
     static bool CanBind(uint16_t port) {
         tarvu::PlainUdpSocket socket;
         std::string error;
@@ -152,24 +120,8 @@ private:
     }
 
 private slots:
-    void init() {
-        directory_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(directory_->isValid());
-        settings_ = std::make_unique<tarvu::Settings>(
-            std::filesystem::path(directory_->filePath("settings.ini").toStdString()));
-        messages_.clear();
-        previousHandler_ = tarvu::SetMessageBoxHandler(
-            [this](const std::string& caption, const std::string& text) {
-                std::lock_guard<std::mutex> lock(messagesMutex_);
-                messages_.push_back(caption + ": " + text);
-            });
-    }
-    void cleanup() {
-        client_.reset();
-        tarvu::SetMessageBoxHandler(std::move(previousHandler_));
-        settings_.reset();
-        directory_.reset();
-    }
+    void init() { SetUpClient(); }
+    void cleanup() { TearDownClient(); }
 
     // Without a settings file the dialog shows the defaults and the file holds them, in the
     // order start-up reads them; the address list shows every address with its mask.

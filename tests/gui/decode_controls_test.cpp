@@ -11,6 +11,7 @@
 #include "gui_test_registry.h"
 #include "loopback_peer.h"
 #include "platform/cp1251.h"
+#include "scratch_client.h"
 #include "type_text.h"
 
 #include <QAction>
@@ -30,11 +31,10 @@
 
 using tarvu::test::EchoPeer;
 using tarvu::test::FreeUdpPort;
+using tarvu::test::kWaitMs;
 using tarvu::test::SendFromLoopback;
 
 namespace {
-
-constexpr int kWaitMs = 8000;
 
 const QString kDecoded = QString(31, QLatin1Char(' ')) + QStringLiteral("...= ");
 
@@ -44,23 +44,16 @@ bool NoAddresses(std::vector<tarvu::LocalAddress>& out) {
 }
 
 QString Peer(uint16_t port) {
-    return QStringLiteral("127.000.000.001:%1").arg(port, 5, 10, QLatin1Char('0'));
+    return tarvu::test::LoopbackPeerText(port);
 }
 
 }  // namespace
 
-class DecodeControlsTest : public QObject {
+class DecodeControlsTest : public QObject, private tarvu::test::ScratchClient {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> directory_;
-    std::unique_ptr<tarvu::Settings> settings_;
-    std::unique_ptr<tarvu::ClientApp> client_;
-
-    tarvu::MainDialog& Dialog() { return client_->Dialog(); }
-    QLineEdit* Edit(int id) {
-        return Dialog().findChild<QLineEdit*>(tarvu::control::Name(id), Qt::FindDirectChildrenOnly);
-    }
+    QLineEdit* Edit(int id) { return Control<QLineEdit>(id); }
     QAction* MenuAction(QMenu& menu, const char* name) {
         for (QAction* action : menu.actions()) {
             if (action->objectName() == QLatin1String(name)) {
@@ -76,11 +69,7 @@ private:
         return tarvu::Cp1251ToUtf8(bytes.str());
     }
     void Start(uint16_t readPort, uint16_t sendPort) {
-        QVERIFY(
-            settings_->Write(tarvu::kSectionUdp, tarvu::kKeyReadPort, std::to_string(readPort)));
-        QVERIFY(
-            settings_->Write(tarvu::kSectionUdp, tarvu::kKeySendPort, std::to_string(sendPort)));
-        QVERIFY(settings_->Write(tarvu::kSectionUdp, tarvu::kKeyIpAddress, "127.0.0.1"));
+        StoreLoopback(readPort, sendPort);
         client_ = std::make_unique<tarvu::ClientApp>(*settings_, "tarvu",
                                                      tarvu::TransportChannels(), NoAddresses);
         client_->Start();
@@ -106,17 +95,8 @@ private:
     }
 
 private slots:
-    void init() {
-        directory_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(directory_->isValid());
-        settings_ = std::make_unique<tarvu::Settings>(
-            std::filesystem::path(directory_->filePath("settings.ini").toStdString()));
-    }
-    void cleanup() {
-        client_.reset();
-        settings_.reset();
-        directory_.reset();
-    }
+    void init() { SetUpClient(); }
+    void cleanup() { TearDownClient(); }
 
     // Off at first start and nothing of ours in the file; the menu item turns decoding on,
     // stores it, and every packet sent and received gets its decoded line (the reply with

@@ -11,6 +11,7 @@
 #include "gui_test_registry.h"
 #include "loopback_peer.h"
 #include "platform/message_box.h"
+#include "scratch_client.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -29,11 +30,10 @@
 
 using tarvu::test::EchoPeer;
 using tarvu::test::FreeUdpPort;
+using tarvu::test::kWaitMs;
 using tarvu::test::SendFromLoopback;
 
 namespace {
-
-constexpr int kWaitMs = 8000;
 
 QStringList FileLines(const QString& path) {
     std::ifstream in(path.toStdString(), std::ios::binary);
@@ -44,28 +44,13 @@ QStringList FileLines(const QString& path) {
 
 }  // namespace
 
-class SessionRecordMenuTest : public QObject {
+class SessionRecordMenuTest : public QObject, private tarvu::test::ScratchClient {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> directory_;
-    std::unique_ptr<tarvu::Settings> settings_;
-    std::unique_ptr<tarvu::ClientApp> client_;
-    tarvu::MessageBoxHandler previousHandler_;
-    std::vector<std::string> messages_;
-
-    template <typename T = QWidget>
-    T* Control(int id) {
-        return client_->Dialog().findChild<T*>(tarvu::control::Name(id),
-                                               Qt::FindDirectChildrenOnly);
-    }
     void Start(uint16_t readPort, uint16_t sendPort, bool frame, const std::string& logFile = {},
                const std::string& pcapFile = {}) {
-        QVERIFY(
-            settings_->Write(tarvu::kSectionUdp, tarvu::kKeyReadPort, std::to_string(readPort)));
-        QVERIFY(
-            settings_->Write(tarvu::kSectionUdp, tarvu::kKeySendPort, std::to_string(sendPort)));
-        QVERIFY(settings_->Write(tarvu::kSectionUdp, tarvu::kKeyIpAddress, "127.0.0.1"));
+        StoreLoopback(readPort, sendPort);
         QVERIFY(
             settings_->Write(tarvu::kSectionUdp, tarvu::kKeySubstitution, frame ? "да" : "нет"));
         client_ = std::make_unique<tarvu::ClientApp>(*settings_, "tarvu");
@@ -92,23 +77,8 @@ private:
     QString Path(const char* name) { return directory_->filePath(QString::fromLatin1(name)); }
 
 private slots:
-    void init() {
-        directory_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(directory_->isValid());
-        settings_ = std::make_unique<tarvu::Settings>(
-            std::filesystem::path(directory_->filePath("settings.ini").toStdString()));
-        messages_.clear();
-        previousHandler_ = tarvu::SetMessageBoxHandler(
-            [this](const std::string& caption, const std::string& text) {
-                messages_.push_back(caption + ": " + text);
-            });
-    }
-    void cleanup() {
-        client_.reset();
-        tarvu::SetMessageBoxHandler(std::move(previousHandler_));
-        settings_.reset();
-        directory_.reset();
-    }
+    void init() { SetUpClient(); }
+    void cleanup() { TearDownClient(); }
 
     void savesTheWholeSessionAsLogAndCapture() {
         EchoPeer peer;

@@ -77,6 +77,15 @@ TEST(ProfileText, AppendsKeysAfterTheLastKeyLineAndSectionsAtTheEnd) {
     EXPECT_EQ(empty, "[UDP]\r\nk=\r\n");
 }
 
+// A section ends where the next begins: a key found only there is not this section's.
+TEST(ProfileText, AKeyOfTheNextSectionBelongsToItAlone) {
+    std::string text = "[A]\r\na=1\r\n[B]\r\nonly=b\r\n";
+    EXPECT_EQ(FindProfileValue(text, "A", "only"), std::nullopt);
+    EXPECT_EQ(FindProfileValue(text, "B", "only"), "b");
+    SetProfileValue(text, "A", "only", "a");
+    EXPECT_EQ(text, "[A]\r\na=1\r\nonly=a\r\n[B]\r\nonly=b\r\n");
+}
+
 TEST(ProfileText, RejectsEntriesThatWouldNotReadBack) {
     EXPECT_TRUE(IsValidProfileEntry("UDP", "PACKETIK", " 7E 7F; [x]=y "));
     EXPECT_FALSE(IsValidProfileEntry("UDP", "K", "a\r\n[Evil]\r\nx=1"));

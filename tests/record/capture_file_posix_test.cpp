@@ -2,11 +2,13 @@
 // small tmpfs that fills up.
 #include "record/capture_file.h"
 #include "tests/support/capture_reader.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/temp_directory.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <filesystem>
 #include <future>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -72,6 +74,31 @@ TEST(CaptureFileTest, FullDiskLeavesWholePackets) {
     ::umount(small.c_str());
     EXPECT_TRUE(in.ok) << in.error;
     EXPECT_EQ(in.packets.size(), static_cast<size_t>(written));
+}
+
+// Without the flush a datagram may wait in the writer's buffer; with it, it is in the file,
+// or the write says why not.
+TEST(CaptureFileTest, FlushFlagHandsTheDatagramToTheFileOrReportsTheFailure) {
+    TempDirectory dir;
+    const std::filesystem::path path = dir / "flush.pcap";
+    CaptureFile capture;
+    std::string error;
+    ASSERT_TRUE(capture.Open(path.string(), error)) << error;
+    const uint64_t header = std::filesystem::file_size(path);
+    const std::vector<uint8_t> payload(100, 0x41);
+    const uint64_t record = 16 + 28 + payload.size();
+    ASSERT_TRUE(capture.Write(1, {}, payload, error, false)) << error;
+    EXPECT_EQ(std::filesystem::file_size(path), header);
+    ASSERT_TRUE(capture.Flush(error)) << error;
+    EXPECT_EQ(std::filesystem::file_size(path), header + record);
+    ASSERT_TRUE(capture.Write(2, {}, payload, error)) << error;
+    EXPECT_EQ(std::filesystem::file_size(path), header + 2 * record);
+
+    // A disk that fills: the flushing write fails with the reason.
+    const FileSizeLimit limit(header + 2 * record + 10);
+    ASSERT_TRUE(limit.Active());
+    EXPECT_FALSE(capture.Write(3, {}, payload, error));
+    EXPECT_NE(error.find("flush.pcap: File too large"), std::string::npos) << error;
 }
 
 }  // namespace

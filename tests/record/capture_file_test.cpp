@@ -48,6 +48,19 @@ TEST(CaptureFileTest, Ipv4UdpHeadersCarryAddressesPortsLengthsAndAValidChecksum)
     EXPECT_EQ(std::vector<uint8_t>(packet.begin() + 28, packet.end()), payload);
 }
 
+// Every header word counts, the destination's last one too (zero for 0.0.0.0, this side).
+TEST(CaptureFileTest, HeaderChecksumCoversBothAddressesWhole) {
+    const std::vector<uint8_t> payload = {0x41};
+    const uint32_t near = Ip(192, 168, 1, 10);
+    const uint32_t far = Ip(10, 0, 0, 254);
+    for (const auto& [from, to] : {std::pair{near, far}, std::pair{far, near}}) {
+        const auto packet = BuildIpv4Udp({from, 10002, to, 10001}, payload);
+        ASSERT_EQ(packet.size(), 29u);
+        // 4500 001D 0000 4000 4011 C0A8 010A 0A00 00FE: sum 191DE, folded 91DF.
+        EXPECT_EQ(packet[10] << 8 | packet[11], 0x6E20);
+    }
+}
+
 TEST(CaptureFileTest, OversizedPayloadIsCutToWhatIpv4Carries) {
     const std::vector<uint8_t> payload(70000, 0xAB);
     const auto packet = BuildIpv4Udp({}, payload);

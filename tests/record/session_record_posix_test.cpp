@@ -3,6 +3,7 @@
 #include "record/session_recorder.h"
 #include "record/session_store.h"
 #include "tests/support/capture_reader.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/temp_directory.h"
 #include "traced_blocks.h"
 
@@ -109,6 +110,22 @@ TEST(SessionStoreTest, SavingACaptureToADeviceIsRefused) {
     std::string error;
     EXPECT_FALSE(store.SaveCapture("/dev/full", 0, 10001, error));
     EXPECT_EQ(error, "/dev/full: not a regular file");
+}
+
+// Saving onto a disk that fills up fails with the reason instead of leaving a cut file that
+// was reported as saved.
+TEST(SessionStoreTest, SavedCaptureOnAFillingDiskIsAFailure) {
+    TempDirectory dir;
+    SessionStore store;
+    for (int i = 0; i < 200; ++i) {
+        Feed(store, Make(0, 0, std::vector<uint8_t>(400, 0x41), "r\n"));
+    }
+    const std::string path = (dir / "cut.pcap").string();
+    std::string error;
+    const FileSizeLimit limit(16 * 1024);
+    ASSERT_TRUE(limit.Active());
+    EXPECT_FALSE(store.SaveCapture(path, 0, 10001, error));
+    EXPECT_NE(error.find("cut.pcap: File too large"), std::string::npos) << error;
 }
 
 }  // namespace

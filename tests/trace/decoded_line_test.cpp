@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,23 @@ TEST(DecodedLine, CodesAndParametersAsTheCatalogueNamesThem) {
     EXPECT_EQ(
         Line({0x00, 0x31, 0x10, 0x1A}),
         kPrefix + "dev=- addr2=- type=31 qual=10 code=1A(Набор кода для взятия КЕБ) body=-\n");
+}
+
+// Each of the four named values shows as a parameter with its name; no other value does.
+TEST(DecodedLine, EveryNamedParameterAndNoOther) {
+    const std::map<int, std::string> named = {{0x9D, "9D(PARAM_LOST_ACCUM_R)"},
+                                              {0x9E, "9E(PARAM_LOST_ACCUM)"},
+                                              {0xCE, "CE(PARAM_RELAX_ACCUM)"},
+                                              {0xEE, "EE(PARAM_SUBST)"}};
+    for (int value = 0; value <= 0xFF; ++value) {
+        const std::string line = Line({0x10, 0x05, 0x30, 0x10, 0x21, static_cast<uint8_t>(value)});
+        const auto name = named.find(value);
+        if (name == named.end()) {
+            EXPECT_EQ(line.find(" param="), std::string::npos) << line;
+        } else {
+            EXPECT_NE(line.find(" param=" + name->second + " body="), std::string::npos) << line;
+        }
+    }
 }
 
 TEST(DecodedLine, ShortAndEncryptedPackets) {

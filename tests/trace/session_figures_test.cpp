@@ -1,5 +1,7 @@
 #include "trace/session_figures.h"
 
+#include "link/frame_codec.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -174,6 +176,36 @@ TEST_F(SessionTrackerTest, DroppedBytesFollowTheFrameDecoder) {
     context_.substitution = false;
     Received({0x41, 0x41});
     EXPECT_EQ(tracker_.Figures().bytesDropped, 605u);
+}
+
+// A span of the decoder's whole 512-byte ring still makes a frame, one of 513 does not; an
+// open span waits up to the same bound and is lost one byte beyond it.
+TEST_F(SessionTrackerTest, DroppedBytesAtTheDecodersFrameLimit) {
+    const auto decoderFrames = [](const Bytes& bytes) {
+        FrameDecoder decoder;
+        int frames = 0;
+        decoder.Feed(bytes.data(), bytes.size(), [&frames](const uint8_t*, size_t) { ++frames; });
+        return frames;
+    };
+    context_.substitution = true;
+    Bytes span(FrameDecoder::kRingSize, 0x41);
+    span.front() = 0x7E;
+    span.back() = 0x7F;
+    ASSERT_EQ(decoderFrames(span), 1);
+    Received(span);
+    EXPECT_EQ(tracker_.Figures().bytesDropped, 0u);
+
+    span.insert(span.begin() + 1, 0x41);  // 513 bytes
+    ASSERT_EQ(decoderFrames(span), 0);
+    Received(span);
+    EXPECT_EQ(tracker_.Figures().bytesDropped, 513u);
+
+    Bytes open(FrameDecoder::kRingSize, 0x41);
+    open.front() = 0x7E;
+    Received(open);
+    EXPECT_EQ(tracker_.Figures().bytesDropped, 513u);
+    Received({0x41});
+    EXPECT_EQ(tracker_.Figures().bytesDropped, 513u + 513u);
 }
 
 }  // namespace
