@@ -2,7 +2,8 @@
 # Cross-builds the Windows programs with MinGW-w64, runs their tests under Wine in a
 # throw-away Wine prefix without a display, and packs tarvu-cli-<version>-win64.zip.
 # Exits non-zero when anything fails. TARVU_WINDOWS_BUILD (default build-win) names the
-# build folder; TARVU_WINDOWS_NO_TESTS=1 only builds and packs.
+# build folder; TARVU_WINDOWS_NO_TESTS=1 only builds and packs; TARVU_WERROR=ON makes
+# warnings errors (the test command sets it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps-windows.sh
@@ -16,7 +17,7 @@ fi
 
 echo "== Windows cross build (MinGW-w64)"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DTARVU_WERROR="${TARVU_WERROR:-OFF}" \
     "${launcher[@]}" >/dev/null
 cmake --build "$build" -j "$jobs"
 
