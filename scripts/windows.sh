@@ -52,6 +52,8 @@ mkdir "$stage/$name"
 cp "$build/app/cli/tarvu-cli.exe" "$stage/$name/"
 x86_64-w64-mingw32-strip "$stage/$name/tarvu-cli.exe"
 cp docs/windows.md "$stage/$name/README.md"
+cp "$build/wireshark/tarvu.lua" packaging/windows/THIRD-PARTY-NOTICES.txt "$stage/$name/"
+cp LICENSE "$stage/$name/LICENSE.txt"
 rm -f "$name.zip"
 (cd "$stage" && zip -qr "$OLDPWD/$name.zip" "$name")
 rm -rf "$stage"

@@ -24,6 +24,7 @@ int main(int argc, char** argv) {
     tarvu::cli::RegisterGostCommand(app, exitCode);
     tarvu::cli::RegisterRsaCommand(app, exitCode);
     tarvu::cli::RegisterEchoCommand(app, exitCode);
+    tarvu::cli::RegisterDissectorCommand(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
