@@ -89,9 +89,12 @@ check_user() {
     local user=$1 home=$scratch/home-$1
     mkdir -p "$home"
     chown "$user" "$home"
-    [ "$(run_as "$user" "$home" tarvu-cli --version)" = "tarvu-cli $version" ] ||
-        fail "$user: tarvu-cli --version"
-    [ "$(run_as "$user" "$home" tarvu --version)" = "tarvu $version" ] || fail "$user: tarvu --version"
+    # The version on the first line; the copyright and licence follow.
+    local said
+    said=$(run_as "$user" "$home" tarvu-cli --version)
+    [ "${said%%$'\n'*}" = "tarvu-cli $version" ] || fail "$user: tarvu-cli --version"
+    said=$(run_as "$user" "$home" tarvu --version)
+    [ "${said%%$'\n'*}" = "tarvu $version" ] || fail "$user: tarvu --version"
     [ "$(run_as "$user" "$home" tarvu-cli frame encode 30 7E)" = "7E 30 7D 3E 7F" ] ||
         fail "$user: frame encode"
 

@@ -40,7 +40,8 @@ CommandLineResult ParseGuiCommandLine(const QStringList& arguments, GuiOptions& 
         return CommandLineResult::kExitSuccess;
     }
     if (parser.isSet(version)) {
-        message = QStringLiteral("tarvu " TARVU_VERSION "\n");
+        message = QStringLiteral("tarvu " TARVU_VERSION "\n" TARVU_COPYRIGHT_LINE
+                                 "\n" TARVU_LICENSE_LINE "\n");
         return CommandLineResult::kExitSuccess;
     }
     if (!parser.positionalArguments().isEmpty()) {
