@@ -32,7 +32,8 @@ TEST(DissectorCommand, CarriesTheDissectorWithTheCatalogueFilledIn) {
 // install replaces an older copy; `print` gives the same bytes.
 TEST(DissectorCommand, InstallWritesTheCarriedDissectorAndReplacesAnOlderCopy) {
     const TempDirectory dir;
-    const std::filesystem::path folder = dir / std::filesystem::path(u8"плагины") / "wireshark";
+    const std::filesystem::path folder =
+        dir.Path() / std::filesystem::path(u8"плагины") / "wireshark";
     const std::filesystem::path file = folder / "tarvu.lua";
 
     testing::CliRun run = RunCli(dir, {"dissector", "install", "--folder", Utf8(folder)});
