@@ -90,6 +90,9 @@ void RegisterDissectorCommand(CLI::App& app, int& exitCode) {
         "The Wireshark dissector of the link protocol (\"Tarvu link\", display filter tarvu), "
         "which this program carries");
     dissector->require_subcommand(1);
+    dissector->footer(
+        "Wireshark takes UDP port 10001 (preference tarvu.port), any port with Decode As "
+        "(-d udp.port==N,tarvu) and any datagram that starts with 7E.");
 
     auto folder = std::make_shared<std::string>();
     auto* install = dissector->add_subcommand(
@@ -97,8 +100,10 @@ void RegisterDissectorCommand(CLI::App& app, int& exitCode) {
         "Write tarvu.lua into your own Wireshark plugin folder, where Wireshark and tshark find "
         "it at their next start: ~/.local/lib/wireshark/plugins on Linux, "
         "%APPDATA%\\Wireshark\\plugins on Windows. An older copy there is replaced");
-    install->add_option("--folder", *folder,
-                        "Another folder to write tarvu.lua to (made when missing)");
+    install
+        ->add_option("--folder", *folder,
+                     "Another folder to write tarvu.lua to (made when missing)")
+        ->type_name("DIR");
     install->footer(
         "Example:\n"
         "  tarvu-cli dissector install\n"
