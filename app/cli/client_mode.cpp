@@ -36,8 +36,9 @@ and every frame decoded from a received datagram follow as indented "..." lines.
 appear on standard error as "caption: text".
 
 The session ends --wait ms after the last packet has left, after --count received datagrams,
-or at Ctrl+C, SIGTERM or SIGHUP (a closed terminal), whichever comes first; each way runs the
-closing sequence. Packets still queued at the end are counted on standard error.
+at Ctrl+C, SIGTERM or SIGHUP (a closed terminal), or when the reader of standard output goes
+away (| head -n 3), whichever comes first; each way runs the closing sequence. Packets still
+queued at the end are counted on standard error.
 
 Cipher test: --gost-key configures channel 1 from its record with the cipher on, the key given
 and --to/--port as the converter's address: every packet leaves with its addresses in clear and
@@ -57,7 +58,9 @@ writes every UDP datagram as it was on the wire to a pcap capture (Wireshark dec
 disk) is reported once on standard error and the session goes on.
 
 Exit codes: 0 done; 1 channel 1 could not be opened (read port taken? serial line missing or
-busy?), or the --log or --pcap file could not be opened; 2 usage error.
+busy?), or the --log or --pcap file could not be opened; 2 usage error; 141 standard output
+was closed by its reader, trace lines were lost there (the session ended with its closing
+sequence, log and capture complete).
 
 First session, without a converter (two terminals):
   tarvu-cli echo --listen 10002
@@ -255,8 +258,9 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
     const std::string& file = options.settingsFile;
     Settings settings =
         Settings::Locate(std::filesystem::path(std::u8string(file.begin(), file.end())));
-    // The worker traces into a queue; it never waits for standard output.
-    TraceOutput traceOutput(kStandardOutput);
+    // The worker traces into a queue; it never waits for standard output. A reader that goes
+    // away ends the session as a stop signal does.
+    TraceOutput traceOutput(kStandardOutput, TraceOutput::kDefaultCapacity, [] { RequestStop(); });
     ClientModeView view(pinned,
                         [&traceOutput](const std::string& line) { traceOutput.Append(line); });
     MainDialogLogic logic(view, settings, title, channels);
@@ -333,6 +337,12 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
     // counted.
     const size_t unwritten =
         traceOutput.Finish([] { return StopRequested(); }, std::chrono::milliseconds(250));
+    if (traceOutput.OutputClosed()) {
+        PrintErrorLine("tarvu-cli: standard output was closed; the session was ended");
+        if (result == kClientOk) {
+            result = kClientOutputClosed;
+        }
+    }
     if (unwritten > 0) {
         PrintErrorLine("tarvu-cli: %zu trace line%s not written to standard output", unwritten,
                        unwritten == 1 ? "" : "s");
@@ -340,6 +350,8 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
     if (options.stats) {
         PrintSessionFigures(logic.Session().Figures(), stderr);
     }
+    // A console close (Windows) that waits for the closing sequence may now end the process.
+    StopCompleted();
     return result;
 }
 
