@@ -92,7 +92,7 @@ void RegisterDissectorCommand(CLI::App& app, int& exitCode) {
     dissector->require_subcommand(1);
     dissector->footer(
         "Wireshark takes UDP port 10001 (preference tarvu.port), any port with Decode As "
-        "(-d udp.port==N,tarvu) and any datagram that starts with 7E.");
+        "(-d udp.port==N,tarvu) and any datagram that starts with a frame (7E ... 7F).");
 
     auto folder = std::make_shared<std::string>();
     auto* install = dissector->add_subcommand(
