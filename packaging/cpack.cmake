@@ -5,17 +5,21 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tarvu)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The Tarvu developers")
-set(CPACK_PACKAGE_CONTACT "${TARVU_MAINTAINER}")
+set(CPACK_PACKAGE_CONTACT "${tarvu_maintainer}")
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/package)
 
 set(CPACK_DEBIAN_PACKAGE_NAME tarvu)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # tarvu_<version>_<arch>.deb
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${TARVU_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${tarvu_maintainer}")
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${TARVU_HOMEPAGE}")
+if(TARVU_HOMEPAGE)
+    set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${TARVU_HOMEPAGE}")
+endif()
+# Qt's own texts (menus, file dialogs) in Russian; without it they stay English.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-translations-l10n)
 # Library dependencies are read from the programs by dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The first line is the synopsis, the rest the long description; CPack indents the lines and

@@ -22,4 +22,9 @@ bool IsFileWritable(const std::filesystem::path& file);
 // no home directory either.
 std::filesystem::path UserConfigHome();
 
+// The folder Wireshark loads a user's own Lua plugins from: ~/.local/lib/wireshark/plugins
+// (home as for UserConfigHome; Wireshark does not read $XDG_DATA_HOME for it), on Windows
+// %APPDATA%\Wireshark\plugins. Empty when there is no home folder.
+std::filesystem::path WiresharkUserPluginFolder();
+
 }  // namespace tarvu

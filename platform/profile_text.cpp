@@ -135,7 +135,11 @@ void SetProfileValue(std::string& text, std::string_view section, std::string_vi
     if (where.keyFound) {
         const Line& line = where.keyLine;
         if (line.equals == std::string_view::npos) {
-            text.insert(line.contentEnd, "=" + std::string(value));
+            // Built by appending: GCC 12 at -O3 reports a false -Wrestrict overlap inside
+            // std::string for `"=" + std::string(value)` (GCC bug 105329).
+            std::string assignment(1, '=');
+            assignment += value;
+            text.insert(line.contentEnd, assignment);
             return;
         }
         // Keep the blanks after '=' and those after a non-empty old value.
@@ -150,14 +154,17 @@ void SetProfileValue(std::string& text, std::string_view section, std::string_vi
         text.replace(line.equals + 1 + valueStart, valueEnd - valueStart, value);
         return;
     }
-    std::string entry(key);
+    // A line end first when the section's last line lacks one. Appended in order rather than
+    // inserted at the front, which GCC 12 at -O3 reports as a false -Wrestrict overlap.
+    std::string entry;
+    if (where.sectionFound && !EndsWithLineEnd(text, where.afterLastKey)) {
+        entry += eol;
+    }
+    entry += key;
     entry += '=';
     entry += value;
     entry += eol;
     if (where.sectionFound) {
-        if (!EndsWithLineEnd(text, where.afterLastKey)) {
-            entry.insert(0, eol);
-        }
         text.insert(where.afterLastKey, entry);
         return;
     }

@@ -6,6 +6,7 @@ cd "$(dirname "$0")/.."
 
 packages=(
     g++-mingw-w64-x86-64-posix  # MinGW-w64 with std::thread (winpthreads)
+    g++                         # the dissector's generator, run here during the build
     wine64                      # runs the Windows tests here
     googletest                  # GoogleTest sources, built for the target
     libcli11-dev cmake ninja-build zip

@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 
 build=(
     g++ cmake ninja-build pkg-config
-    libcli11-dev qt6-base-dev qt6-svg-dev libgl-dev
+    libcli11-dev qt6-base-dev qt6-svg-dev libgl-dev qt6-translations-l10n
     libgtest-dev libgmock-dev libbenchmark-dev
     libgcrypt20-dev libssl-dev
     libpcap-dev  # the tests read our capture files back with libpcap; no program links it

@@ -8,10 +8,13 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh test
 
 jobs=$(nproc)
+# Warnings are errors in every build of the test command (scripts/package.sh and
+# scripts/windows.sh read this too); a build of one's own leaves them warnings.
+export TARVU_WERROR=ON
 configure() {
     local dir=$1
     shift
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVU_WERROR=ON "$@" >/dev/null
 }
 # Qt's own libraries report fontconfig caches as leaks; the offscreen platform needs no display.
 export QT_QPA_PLATFORM=offscreen
@@ -78,7 +81,7 @@ echo "== Debian package: built, installed, used from PATH and removed"
 if [ "$(id -u)" -eq 0 ]; then
     scripts/test_package.sh
 else
-    sudo scripts/test_package.sh
+    sudo TARVU_WERROR="$TARVU_WERROR" scripts/test_package.sh
     # Everything the step left in the checkout must stay the user's, or the next
     # scripts/package.sh cannot replace it.
     root_owned=$(find . -xdev -user 0 -print | head -n 5)

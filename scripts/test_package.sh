@@ -93,6 +93,9 @@ grep -qx 'Exec=tarvu' "$desktop" || fail "desktop entry does not start tarvu"
 appstreamcli validate --no-net /usr/share/metainfo/org.tarvu.Tarvu.metainfo.xml >/dev/null ||
     fail "installed metadata does not validate"
 compgen -G "/usr/lib/*/wireshark/plugins/tarvu.lua" >/dev/null || fail "no Wireshark dissector"
+grep -qx 'License: MIT' /usr/share/doc/tarvu/copyright || fail "the copyright file names no MIT licence"
+grep -q '<project_license>MIT</project_license>' /usr/share/metainfo/org.tarvu.Tarvu.metainfo.xml ||
+    fail "the metadata names no licence"
 
 # An ordinary user with a home of its own, then the superuser: settings go to the
 # configuration folder, never beside the programs.
@@ -109,9 +112,12 @@ check_user() {
     local user=$1 home=$scratch/home-$1
     mkdir -p "$home"
     chown "$user" "$home"
-    [ "$(run_as "$user" "$home" tarvu-cli --version)" = "tarvu-cli $version" ] ||
-        fail "$user: tarvu-cli --version"
-    [ "$(run_as "$user" "$home" tarvu --version)" = "tarvu $version" ] || fail "$user: tarvu --version"
+    # The version on the first line; the copyright and licence follow.
+    local said
+    said=$(run_as "$user" "$home" tarvu-cli --version)
+    [ "${said%%$'\n'*}" = "tarvu-cli $version" ] || fail "$user: tarvu-cli --version"
+    said=$(run_as "$user" "$home" tarvu --version)
+    [ "${said%%$'\n'*}" = "tarvu $version" ] || fail "$user: tarvu --version"
     [ "$(run_as "$user" "$home" tarvu-cli frame encode 30 7E)" = "7E 30 7D 3E 7F" ] ||
         fail "$user: frame encode"
 
@@ -139,6 +145,12 @@ check_user() {
     [ "$(run_as "$user" "$home" tshark -r "$capture" -d "udp.port==$listen,tarvu" -T fields \
         -e tarvu.device -e tarvu.type 2>/dev/null | sort -u)" = $'1\t0x30' ] ||
         fail "$user: tshark does not decode the capture with the installed dissector"
+    # The user's own copy beside the package's: Wireshark loads one, without a Lua error.
+    run_as "$user" "$home" tarvu-cli dissector install >/dev/null || fail "$user: dissector install"
+    [ -f "$home/.local/lib/wireshark/plugins/tarvu.lua" ] || fail "$user: no personal tarvu.lua"
+    local complaints
+    complaints=$(run_as "$user" "$home" tshark -r "$capture" -c 1 2>&1 >/dev/null || true)
+    grep -qi 'lua' <<<"$complaints" && fail "$user: tshark with two copies of the dissector: $complaints"
 
     # The dialog on the offscreen platform: start-up writes its settings; then it is ended.
     local xdg=$scratch/xdg-$user

@@ -138,7 +138,10 @@ icon=$(win reg query 'HKLM\Software\Classes\Installer\Products' /s |
 check "its icon is registered and installed" test -s "$("$wine" winepath -u "$icon" 2>/dev/null | tr -d '\r')"
 
 echo "== the installed tarvu-cli.exe"
-check "reports its version" equal "tarvu-cli $version" "$(win "$cli" --version)"
+# The version on the first line; the copyright and licence follow.
+said=$(win "$cli" --version)
+check "reports its version" equal "tarvu-cli $version" "${said%%$'\n'*}"
+check "names its licence" grep -q "MIT licence" <<<"$said"
 "$wine" "$cli" echo --listen 0 --count 2 >"$work/echo.out" 2>"$work/echo.err" &
 echo_pid=$!
 for _ in $(seq 100); do

@@ -6,7 +6,8 @@
 # (scripts/windows_msi.sh; signed when TARVU_SIGN_PFX names a certificate, see
 # scripts/windows_sign.sh) and tries it under Wine (scripts/test_windows_msi.sh).
 # Exits non-zero when anything fails. TARVU_WINDOWS_BUILD (default build-win) names the
-# build folder; TARVU_WINDOWS_NO_TESTS=1 only builds and packs.
+# build folder; TARVU_WINDOWS_NO_TESTS=1 only builds and packs; TARVU_WERROR=ON makes
+# warnings errors (the test command sets it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps-windows.sh
@@ -20,7 +21,7 @@ fi
 
 echo "== Windows cross build (MinGW-w64)"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DTARVU_WERROR="${TARVU_WERROR:-OFF}" \
     "${launcher[@]}" >/dev/null
 cmake --build "$build" -j "$jobs"
 
@@ -75,6 +76,8 @@ stage=$(mktemp -d)
 mkdir "$stage/$name"
 cp "$build/package/tarvu-cli.exe" "$build/package/tarvu.exe" "$stage/$name/"
 cp docs/windows.md "$stage/$name/README.md"
+cp "$build/wireshark/tarvu.lua" packaging/windows/THIRD-PARTY-NOTICES.txt "$stage/$name/"
+cp LICENSE "$stage/$name/LICENSE.txt"
 rm -f "$name.zip"
 (cd "$stage" && zip -qr "$OLDPWD/$name.zip" "$name")
 rm -rf "$stage"

@@ -53,12 +53,12 @@ leave on the line (--to/--port only name the destination in the trace), received
 traced from 000.000.000.000:00000, --frame cuts them into frames as for UDP.
 
 Session record: --log FILE appends a header line and every trace line to FILE; --pcap FILE
-writes every UDP datagram as it was on the wire to a pcap capture (open it with
-"wireshark -X lua_script:tarvu.lua FILE" unless tarvu.lua is installed as a plugin). --pcap
-takes a regular file or a new name, --log also a device such as /dev/null; a named pipe or
-"-" (standard output carries the trace) is refused at once. A file that fails later (full
-disk) is reported once on standard error and the session goes on; when the disk cannot keep
-up, what each file lost is counted on standard error at the end.
+writes every UDP datagram as it was on the wire to a pcap capture (Wireshark decodes it once
+"tarvu-cli dissector install" has put the dissector in place). --pcap takes a regular file or
+a new name, --log also a device such as /dev/null; a named pipe or "-" (standard output
+carries the trace) is refused at once. A file that fails later (full disk) is reported once on
+standard error and the session goes on; when the disk cannot keep up, what each file lost is
+counted on standard error at the end.
 
 Exit codes: 0 done; 1 channel 1 could not be opened (read port taken? serial line missing or
 busy?), or the --log or --pcap file could not be opened; 2 usage error; 141 standard output

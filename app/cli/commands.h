@@ -11,5 +11,6 @@ void RegisterDescribeCommand(CLI::App& app, int& exitCode);
 void RegisterGostCommand(CLI::App& app, int& exitCode);
 void RegisterRsaCommand(CLI::App& app, int& exitCode);
 void RegisterEchoCommand(CLI::App& app, int& exitCode);
+void RegisterDissectorCommand(CLI::App& app, int& exitCode);
 
 }  // namespace tarvu::cli

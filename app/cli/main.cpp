@@ -15,7 +15,8 @@ int main(int argc, char** argv) {
     CLI::App app{
         "Tarvu command-line client: send link packets to a converter over UDP and trace every "
         "byte both ways, or use the engineer's tools below."};
-    app.set_version_flag("--version", "tarvu-cli " TARVU_VERSION);
+    app.set_version_flag(
+        "--version", "tarvu-cli " TARVU_VERSION "\n" TARVU_COPYRIGHT_LINE "\n" TARVU_LICENSE_LINE);
     int exitCode = 0;
     tarvu::cli::ClientOptions clientOptions;
     tarvu::cli::AddClientOptions(app, clientOptions);
@@ -24,6 +25,7 @@ int main(int argc, char** argv) {
     tarvu::cli::RegisterGostCommand(app, exitCode);
     tarvu::cli::RegisterRsaCommand(app, exitCode);
     tarvu::cli::RegisterEchoCommand(app, exitCode);
+    tarvu::cli::RegisterDissectorCommand(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

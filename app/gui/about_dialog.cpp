@@ -31,6 +31,17 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     version->setTextFormat(Qt::PlainText);
     version->setGeometry(units.ToPixels(QRect(40, 10, 119, 8)));
 
+    // Below the OK button the lines may run the whole width.
+    auto* copyright = new QLabel(QStringLiteral(TARVU_COPYRIGHT_LINE), this);
+    copyright->setObjectName(QStringLiteral("aboutCopyright"));
+    copyright->setTextFormat(Qt::PlainText);
+    copyright->setGeometry(units.ToPixels(QRect(40, 24, 188, 8)));
+
+    auto* licence = new QLabel(QStringLiteral(TARVU_LICENSE_LINE), this);
+    licence->setObjectName(QStringLiteral("aboutLicence"));
+    licence->setTextFormat(Qt::PlainText);
+    licence->setGeometry(units.ToPixels(QRect(40, 35, 188, 8)));
+
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("aboutOk"));
     ok->setDefault(true);

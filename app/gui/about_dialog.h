@@ -1,5 +1,6 @@
 #pragma once
-// The About box: the icon, "Tarvu Version X.Y.Z" and OK, 235 x 55 dialog units.
+// The About box: the icon, "Tarvu Version X.Y.Z", the copyright and licence lines and OK,
+// 235 x 55 dialog units.
 
 #include <QDialog>
 

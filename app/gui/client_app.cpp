@@ -16,7 +16,8 @@ ClientApp::ClientApp(Settings& settings, std::string title, ChannelService& chan
                      AddressQuery addresses)
     : title_(title),
       logic_(dialog_, settings, std::move(title), channels, std::move(addresses)),
-      decode_(dialog_, logic_.Session(), settings) {
+      decode_(dialog_, logic_.Session(), settings),
+      traceMenu_(dialog_.Trace()) {
     logic_.SetReadPortTimer(&readPortTimer_);
     // The read port may change while the session runs; each block keeps the one it had.
     store_.SetLocalPortSource([this] { return CurrentReadPort(*logic_.GetMainWindow()); });
@@ -24,7 +25,9 @@ ClientApp::ClientApp(Settings& settings, std::string title, ChannelService& chan
     if (auto* clear = dialog_.findChild<QAbstractButton*>(control::Name(control::kClearTrace))) {
         recordMenu_ = new SessionRecordMenu(dialog_.Trace(), *clear, store_,
                                             *logic_.GetMainWindow(), &dialog_);
+        traceMenu_.AddSection([this](QMenu& menu) { recordMenu_->AddItems(menu); });
     }
+    traceMenu_.AddSection([this](QMenu& menu) { decode_.AddItems(menu); });
     DialogHooks hooks;
     hooks.readPortChanged = [this](const std::string&) { logic_.OnReadPortChanged(); };
     hooks.readPortFocusLost = [this] { logic_.OnReadPortFocusLost(); };

@@ -7,6 +7,7 @@
 #include "app/gui/main_dialog.h"
 #include "app/gui/qt_one_shot_timer.h"
 #include "app/gui/session_record_menu.h"
+#include "app/gui/trace_menu.h"
 #include "app/main_dialog_logic.h"
 #include "record/session_recorder.h"
 #include "record/session_store.h"
@@ -42,6 +43,7 @@ public:
     DecodeControls& Decode() { return decode_; }
     SessionStore& Store() { return store_; }
     SessionRecordMenu& RecordMenu() { return *recordMenu_; }
+    TraceMenu& Menu() { return traceMenu_; }
 
 private:
     std::string title_;
@@ -54,6 +56,8 @@ private:
     MainDialogLogic logic_;
     DecodeControls decode_;
     SessionRecordMenu* recordMenu_ = nullptr;  // owned by the dialog
+    // The trace field's context menu, which every feature above joins.
+    TraceMenu traceMenu_;
 };
 
 }  // namespace tarvu

@@ -101,7 +101,8 @@ CommandLineResult Parse(const QStringList& arguments, GuiOptions& options, QStri
     }
     if (parser.isSet(version)) {
         if (message != nullptr) {
-            *message = QStringLiteral("tarvu " TARVU_VERSION "\n");
+            *message = QStringLiteral("tarvu " TARVU_VERSION "\n" TARVU_COPYRIGHT_LINE
+                                      "\n" TARVU_LICENSE_LINE "\n");
         }
         return CommandLineResult::kExitSuccess;
     }

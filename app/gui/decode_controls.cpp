@@ -20,10 +20,6 @@ DecodeControls::DecodeControls(MainDialog& dialog, SessionTracker& session,
     // Only a stored "да" turns decoding on; nothing is written until the engineer changes it.
     session_.SetDecode(settings_.Read(kSectionTarvu, kKeyDecode) == kValueYes);
 
-    TraceView& trace = dialog_.Trace();
-    trace.setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(&trace, &QWidget::customContextMenuRequested, this, &DecodeControls::OnMenuRequested);
-
     traceLabel_ = dialog_.findChild<QLabel*>(control::LabelName(control::kTrace));
     refresh_.setInterval(kRefreshIntervalMs);
     connect(&refresh_, &QTimer::timeout, this, &DecodeControls::Refresh);
@@ -33,23 +29,15 @@ DecodeControls::DecodeControls(MainDialog& dialog, SessionTracker& session,
 
 DecodeControls::~DecodeControls() = default;
 
-std::unique_ptr<QMenu> DecodeControls::BuildTraceMenu() {
-    std::unique_ptr<QMenu> menu(dialog_.Trace().createStandardContextMenu());
-    menu->addSeparator();
-    QAction* decode = menu->addAction(QStringLiteral("Расшифровка пакетов"));
+void DecodeControls::AddItems(QMenu& menu) {
+    QAction* decode = menu.addAction(QStringLiteral("Расшифровка пакетов"));
     decode->setObjectName(QStringLiteral("decodeAction"));
     decode->setCheckable(true);
     decode->setChecked(session_.Decode());
     connect(decode, &QAction::toggled, this, &DecodeControls::SetDecode);
-    QAction* figures = menu->addAction(QStringLiteral("Показатели сеанса..."));
+    QAction* figures = menu.addAction(QStringLiteral("Показатели сеанса..."));
     figures->setObjectName(QStringLiteral("figuresAction"));
     connect(figures, &QAction::triggered, this, &DecodeControls::ShowFiguresWindow);
-    return menu;
-}
-
-void DecodeControls::OnMenuRequested(const QPoint& position) {
-    const std::unique_ptr<QMenu> menu = BuildTraceMenu();
-    menu->exec(dialog_.Trace().viewport()->mapToGlobal(position));
 }
 
 void DecodeControls::SetDecode(bool on) {

@@ -1,8 +1,8 @@
 #pragma once
 // Decoding and session figures in the dialog, without moving any of its controls: the trace
-// field's context menu gets the check item "Расшифровка пакетов" (kept in the settings file's
-// own section, written only when the engineer changes it) and "Показатели сеанса...", a small
-// window of the figures; the trace label's tooltip shows the same figures. Figures are
+// field's context menu (TraceMenu) gets the check item "Расшифровка пакетов" (kept in the settings
+// file's own section, written only when the engineer changes it) and "Показатели сеанса...", a
+// small window of the figures; the trace label's tooltip shows the same figures. Figures are
 // refreshed a few times a second, only while something changed.
 
 #include <QObject>
@@ -15,7 +15,6 @@
 class QAction;
 class QLabel;
 class QMenu;
-class QPoint;
 
 namespace tarvu {
 
@@ -37,8 +36,8 @@ public:
     DecodeControls(MainDialog& dialog, SessionTracker& session, const Settings& settings);
     ~DecodeControls() override;
 
-    // The trace field's context menu: the field's own items, then ours.
-    std::unique_ptr<QMenu> BuildTraceMenu();
+    // Adds "Расшифровка пакетов" and "Показатели сеанса..." to the trace field's menu.
+    void AddItems(QMenu& menu);
     // The switch as the menu item sets it: on or off, and stored.
     void SetDecode(bool on);
     void ShowFiguresWindow();
@@ -50,8 +49,6 @@ public:
     QWidget* FiguresWindow() const { return window_.get(); }
 
 private:
-    void OnMenuRequested(const QPoint& position);
-
     MainDialog& dialog_;
     SessionTracker& session_;
     const Settings& settings_;

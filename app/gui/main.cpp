@@ -3,6 +3,7 @@
 #include "app/gui/client_app.h"
 #include "app/gui/command_line.h"
 #include "app/gui/qt_message_box.h"
+#include "app/gui/qt_translations.h"
 #include "app/gui/signal_closer.h"
 #include "app/settings.h"
 #include "platform/debug_output.h"
@@ -72,6 +73,11 @@ int main(int argc, char** argv) {
         return status;
     }
     tarvu::EnableDebugToStderr(options.debug);
+    // After the command line: --help and its errors stay in English, as the options are.
+    if (tarvu::InstallQtRussianTexts(app) == nullptr) {
+        tarvu::OutputDebugString(
+            "tarvu: no Russian translation of Qt found; Qt's own texts stay English\n");
+    }
 
     // The dialog hides in the notification area and About boxes come and go: only the
     // dialog's end ends the program.

@@ -17,8 +17,6 @@ SessionRecordMenu::SessionRecordMenu(QPlainTextEdit& field, QAbstractButton& cle
     chooser_ = [this](const QString& caption, const QString& filter) {
         return QFileDialog::getSaveFileName(field_.window(), caption, QString(), filter);
     };
-    field_.setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(&field_, &QWidget::customContextMenuRequested, this, &SessionRecordMenu::ShowMenu);
     // "Clear trace" starts the saved session afresh, as it does the field.
     connect(&clear, &QAbstractButton::clicked, this, [this] { store_.Clear(); });
 }
@@ -31,18 +29,11 @@ QString SessionRecordMenu::SaveCaptureText() {
     return QStringLiteral("Сохранить захват (pcap)…");
 }
 
-QMenu* SessionRecordMenu::CreateMenu() {
-    QMenu* menu = field_.createStandardContextMenu();
-    menu->addSeparator();
-    menu->addAction(SaveLogText(), this, [this] { ChooseAndSave(false); });
-    menu->addAction(SaveCaptureText(), this, [this] { ChooseAndSave(true); });
-    return menu;
-}
-
-void SessionRecordMenu::ShowMenu(const QPoint& position) {
-    QMenu* menu = CreateMenu();
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->popup(field_.viewport()->mapToGlobal(position));
+void SessionRecordMenu::AddItems(QMenu& menu) {
+    menu.addAction(SaveLogText(), this, [this] { ChooseAndSave(false); })
+        ->setObjectName(QStringLiteral("saveLogAction"));
+    menu.addAction(SaveCaptureText(), this, [this] { ChooseAndSave(true); })
+        ->setObjectName(QStringLiteral("saveCaptureAction"));
 }
 
 void SessionRecordMenu::ChooseAndSave(bool capture) {

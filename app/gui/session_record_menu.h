@@ -1,8 +1,8 @@
 #pragma once
-// The trace field's context menu with the session record: the standard edit actions, then
-// "Сохранить протокол…" (the whole session as a log file) and "Сохранить захват (pcap)…"
-// (the whole session as a capture file). The whole session is the store's, kept since the
-// start or the last "Clear trace".
+// The session record's items of the trace field's menu (TraceMenu): "Сохранить протокол…"
+// (the whole session as a log file) and "Сохранить захват (pcap)…" (the whole session as a
+// capture file). The whole session is the store's, kept since the start or the last
+// "Clear trace".
 
 #include "record/session_store.h"
 
@@ -27,14 +27,15 @@ public:
     // Asks for the file to save to; an empty result cancels. The default shows a file dialog.
     using FileChooser = std::function<QString(const QString& caption, const QString& filter)>;
 
-    // `field`, `clear`, `store` and `window` outlive this object.
+    // `field` (the parent of the file dialogs), `clear`, `store` and `window` outlive this
+    // object.
     SessionRecordMenu(QPlainTextEdit& field, QAbstractButton& clear, SessionStore& store,
                       const MainWindow& window, QObject* parent = nullptr);
 
     void SetFileChooser(FileChooser chooser) { chooser_ = std::move(chooser); }
 
-    // The field's menu with the two save actions added; the caller owns it.
-    QMenu* CreateMenu();
+    // Adds the two save actions to the trace field's menu.
+    void AddItems(QMenu& menu);
 
     // What the two actions do once a file is chosen. False, and a message box shown, when
     // the file could not be written.
@@ -45,7 +46,6 @@ public:
     static QString SaveCaptureText();
 
 private:
-    void ShowMenu(const QPoint& position);
     void ChooseAndSave(bool capture);
 
     QPlainTextEdit& field_;

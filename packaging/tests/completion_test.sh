@@ -17,13 +17,15 @@ expect() {
     fi
 }
 
-expect "describe" d
+expect "describe dissector" d
 
 # Subcommands, and the next level under each.
 expect "frame" fr
 expect "decode encode" frame ""
 expect "encrypt" gost en
 expect "keygen" rsa ""
+expect "install print" dissector ""
+expect "--folder --help" dissector install --
 expect "--help" describe --
 expect "--count --help --listen" echo --
 # A subcommand's own options, not the client's.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks that the manual page and the bash completion name exactly the options that the
-# programs' --help lists, and that --version and the page carry the build's version.
+# programs' --help lists, and that --version and the page carry the build's version (and
+# --version the licence).
 # usage: help_in_docs.sh VERSION TARVU_CLI MAN_PAGE_CLI COMPLETION [TARVU MAN_PAGE_GUI]
 set -uo pipefail
 version=$1 cli=$2 cli_page=$3 completion=$4 gui=${5:-} gui_page=${6:-}
@@ -72,7 +73,13 @@ for option in $(page_options "$cli_page"); do
     fi
 done
 
-[ "$("$cli" --version)" = "tarvu-cli $version" ] || fail "tarvu-cli --version says '$("$cli" --version)'"
+# --version: the version on its own first line, then the copyright and the licence.
+check_version() {  # program name, its --version output
+    [ "$(head -n 1 <<<"$2")" = "$1 $version" ] || fail "$1 --version says '$2'"
+    grep -q "^Copyright (c) 2026 The Tarvu developers$" <<<"$2" || fail "$1 --version: no copyright"
+    grep -q "MIT licence" <<<"$2" || fail "$1 --version names no licence"
+}
+check_version tarvu-cli "$("$cli" --version)"
 grep -q "^\.TH .*\"tarvu $version\"" "$cli_page" || fail "$(basename "$cli_page") is not for version $version"
 
 if [ -n "$gui" ]; then
@@ -85,7 +92,7 @@ if [ -n "$gui" ]; then
         grep -qxF -- "$option" <<<"$gui_help" || grep -qxF -- "$option" "$all_help" ||
             fail "$(basename "$gui_page") names $option, which tarvu --help does not know"
     done
-    [ "$("$gui" --version)" = "tarvu $version" ] || fail "tarvu --version says '$("$gui" --version)'"
+    check_version tarvu "$(QT_QPA_PLATFORM=offscreen "$gui" --version)"
     # Help, the version and usage errors need no display: the command line is read before it.
     nodisplay=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM)
     "${nodisplay[@]}" "$gui" --bogus >/dev/null 2>&1
@@ -93,7 +100,7 @@ if [ -n "$gui" ]; then
     [ $status -eq 2 ] || fail "tarvu --bogus without a display ends with $status, not the usage error 2"
     "${nodisplay[@]}" "$gui" --help-all 2>&1 | grep -q -- '^  -platform <' ||
         fail "tarvu --help-all does not list Qt's own options"
-    [ "$("${nodisplay[@]}" "$gui" -platform offscreen --version 2>&1)" = "tarvu $version" ] ||
+    [ "$("${nodisplay[@]}" "$gui" -platform offscreen --version 2>&1 | head -n 1)" = "tarvu $version" ] ||
         fail "tarvu -platform offscreen --version does not print the version"
     grep -q "^\.TH .*\"tarvu $version\"" "$gui_page" || fail "$(basename "$gui_page") is not for version $version"
 fi

@@ -57,14 +57,13 @@ bool IsFileWritable(const std::filesystem::path& file) {
     return regular;
 }
 
-std::filesystem::path UserConfigHome() {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg != nullptr && xdg[0] == '/') {
-        return xdg;
-    }
+namespace {
+
+// $HOME, else the password database's home of the effective user; empty without either.
+std::filesystem::path HomeDirectory() {
     const char* home = std::getenv("HOME");
     if (home != nullptr && home[0] != '\0') {
-        return std::filesystem::path(home) / ".config";
+        return home;
     }
     long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
     std::vector<char> buffer(size > 0 ? static_cast<size_t>(size) : 16384);
@@ -72,9 +71,25 @@ std::filesystem::path UserConfigHome() {
     passwd* found = nullptr;
     if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
         found != nullptr && found->pw_dir != nullptr && found->pw_dir[0] != '\0') {
-        return std::filesystem::path(found->pw_dir) / ".config";
+        return found->pw_dir;
     }
     return {};
+}
+
+}  // namespace
+
+std::filesystem::path UserConfigHome() {
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg != nullptr && xdg[0] == '/') {
+        return xdg;
+    }
+    const std::filesystem::path home = HomeDirectory();
+    return home.empty() ? home : home / ".config";
+}
+
+std::filesystem::path WiresharkUserPluginFolder() {
+    const std::filesystem::path home = HomeDirectory();
+    return home.empty() ? home : home / ".local" / "lib" / "wireshark" / "plugins";
 }
 
 }  // namespace tarvu

@@ -60,6 +60,12 @@ bool IsFileWritable(const std::filesystem::path& file) {
     return regular;
 }
 
+std::filesystem::path WiresharkUserPluginFolder() {
+    // Wireshark keeps a user's plugins under the roaming application-data folder too.
+    const std::filesystem::path appData = UserConfigHome();
+    return appData.empty() ? appData : appData / L"Wireshark" / L"plugins";
+}
+
 std::filesystem::path UserConfigHome() {
     // The roaming application-data folder is where Windows programs keep a user's settings.
     const wchar_t* appData = ::_wgetenv(L"APPDATA");

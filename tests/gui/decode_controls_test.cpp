@@ -108,7 +108,7 @@ private slots:
         const std::string firstStart = FileText();
         QVERIFY(firstStart.find("TARVU") == std::string::npos);
 
-        std::unique_ptr<QMenu> menu = client_->Decode().BuildTraceMenu();
+        std::unique_ptr<QMenu> menu = client_->Menu().Build();
         QAction* decode = MenuAction(*menu, "decodeAction");
         QVERIFY(decode != nullptr);
         QCOMPARE(decode->text(), QStringLiteral("Расшифровка пакетов"));
@@ -129,7 +129,7 @@ private slots:
         QVERIFY(sent >= 0);
         QCOMPARE(TraceLines()[sent + 1], kDecoded + fields);
 
-        menu = client_->Decode().BuildTraceMenu();
+        menu = client_->Menu().Build();
         decode = MenuAction(*menu, "decodeAction");
         QVERIFY(decode->isChecked());
         decode->trigger();
@@ -171,7 +171,8 @@ private slots:
         const QPoint at(10, 10);
         QContextMenuEvent event(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
         QCoreApplication::sendEvent(viewport, &event);
-        QVERIFY(shown);
+        // The menu does not block: it shows once the event loop runs.
+        QTRY_VERIFY_WITH_TIMEOUT(shown, kWaitMs);
         QVERIFY(checked);
     }
 
@@ -194,7 +195,7 @@ private slots:
         QVERIFY(label->toolTip().contains(QStringLiteral("reply ms: count 1, min ")));
         QVERIFY(label->toolTip().contains(QStringLiteral("senders seen: 1, new: 0")));
 
-        std::unique_ptr<QMenu> menu = client_->Decode().BuildTraceMenu();
+        std::unique_ptr<QMenu> menu = client_->Menu().Build();
         MenuAction(*menu, "figuresAction")->trigger();
         QWidget* window = client_->Decode().FiguresWindow();
         QVERIFY(window != nullptr && window->isVisible());

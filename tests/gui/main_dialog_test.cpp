@@ -353,6 +353,14 @@ private slots:
                     .match(about.findChild<QLabel*>("aboutVersion")->text())
                     .hasMatch());
         QVERIFY(!about.findChild<QLabel*>("aboutIcon")->pixmap().isNull());
+        // The copyright and licence lines, whole inside the box.
+        QVERIFY(about.findChild<QLabel*>("aboutLicence")->text().contains(QStringLiteral("MIT")));
+        for (const char* name : {"aboutCopyright", "aboutLicence"}) {
+            const auto* line = about.findChild<QLabel*>(name);
+            QVERIFY2(line != nullptr, name);
+            QVERIFY2(line->fontMetrics().horizontalAdvance(line->text()) <= line->width(), name);
+            QVERIFY2(about.rect().contains(line->geometry()), name);
+        }
         QCOMPARE(about.size(), tarvu::DialogUnits::FromFont(about.font()).ToPixels(QSize(235, 55)));
     }
 };

@@ -61,7 +61,7 @@ private:
     void Choose(const QString& text, const QString& path) {
         client_->RecordMenu().SetFileChooser(
             [path](const QString&, const QString&) { return path; });
-        std::unique_ptr<QMenu> menu(client_->RecordMenu().CreateMenu());
+        std::unique_ptr<QMenu> menu = client_->Menu().Build();
         QAction* chosen = nullptr;
         for (QAction* action : menu->actions()) {
             if (action->text() == text) {

@@ -16,6 +16,13 @@ TEST(AppPaths, ConfigHomeIsTheRoamingApplicationData) {
     EXPECT_EQ(UserConfigHome(), std::filesystem::path(appData));
 }
 
+TEST(AppPaths, WiresharkPluginsAreUnderTheRoamingApplicationData) {
+    const wchar_t* appData = ::_wgetenv(L"APPDATA");
+    ASSERT_NE(appData, nullptr);
+    EXPECT_EQ(WiresharkUserPluginFolder(),
+              std::filesystem::path(appData) / L"Wireshark" / L"plugins");
+}
+
 TEST(AppPaths, FindsTheExecutableAndWritableDirectories) {
     EXPECT_TRUE(std::filesystem::exists(ExecutableDirectory() / "tarvu_platform_tests.exe"));
     EXPECT_TRUE(IsDirectoryWritable(std::filesystem::temp_directory_path()));

@@ -8,6 +8,9 @@ set -uo pipefail
 cli=$1
 lua=$2
 work=$(mktemp -d)
+# A home of our own: tshark reads the user's plugin folder there, and the install test
+# writes into it.
+export HOME=$work/home
 echo_pid=""
 cleanup() {
     if [ -n "$echo_pid" ]; then kill "$echo_pid" 2>/dev/null; wait "$echo_pid" 2>/dev/null; fi
@@ -166,6 +169,18 @@ cat "$work/append1.log" >"$work/both.log"
     --log "$work/both.log" --send "11 02 00 30 00" --wait 1500 >/dev/null 2>&1
 expect_eq "append: two headers" 2 "$(grep -c '^# ' "$work/both.log")"
 expect_eq "append: lines kept" 6 "$(wc -l <"$work/both.log")"
+
+# --- tarvu-cli dissector install: into the user's own plugin folder, where tshark finds it
+# without -X; a second copy loaded beside it steps aside without a Lua error.
+"$cli" dissector install >"$work/install.out" 2>&1 || fail "install: exit code $?: $(cat "$work/install.out")"
+cmp -s "$HOME/.local/lib/wireshark/plugins/tarvu.lua" "$lua" ||
+    fail "install: ~/.local/lib/wireshark/plugins/tarvu.lua is not the build's tarvu.lua"
+expect_eq "install: tshark decodes with the installed copy" 5 \
+    "$(tshark -r "$work/plain.pcap" -d udp.port=="$peer",tarvu -T fields -e tarvu.device -c 1 2>/dev/null)"
+expect_eq "install: two copies, no Lua error" "" \
+    "$(tshark -X lua_script:"$lua" -r "$work/plain.pcap" -c 1 2>&1 >/dev/null | grep -i 'lua')"
+"$cli" dissector print >"$work/printed.lua" || fail "print: exit code $?"
+cmp -s "$work/printed.lua" "$lua" || fail "print: not the build's tarvu.lua"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed"
