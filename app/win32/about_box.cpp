@@ -11,6 +11,8 @@ INT_PTR CALLBACK AboutProc(HWND box, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
         case WM_INITDIALOG:
             ::SetDlgItemTextW(box, IDC_ABOUT_VERSION, Wide("Tarvu Version " TARVU_VERSION).c_str());
+            ::SetDlgItemTextW(box, IDC_ABOUT_COPYRIGHT, Wide(TARVU_COPYRIGHT_LINE).c_str());
+            ::SetDlgItemTextW(box, IDC_ABOUT_LICENCE, Wide(TARVU_LICENSE_LINE).c_str());
             return TRUE;
         case WM_COMMAND:
             if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {

@@ -114,7 +114,7 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& arguments, Op
         return CommandLineResult::kExitSuccess;
     }
     if (version) {
-        message = "tarvu " TARVU_VERSION "\n";
+        message = "tarvu " TARVU_VERSION "\n" TARVU_COPYRIGHT_LINE "\n" TARVU_LICENSE_LINE "\n";
         return CommandLineResult::kExitSuccess;
     }
     if (!positional.empty()) {

@@ -34,5 +34,7 @@
 #define IDC_SEND_PORT 1047
 #define IDC_SET_PORT 1048
 
-// Control of the About box that shows the version.
+// Controls of the About box: the version, the copyright and the licence.
 #define IDC_ABOUT_VERSION 1000
+#define IDC_ABOUT_COPYRIGHT 1001
+#define IDC_ABOUT_LICENCE 1002

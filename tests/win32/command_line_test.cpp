@@ -45,7 +45,8 @@ TEST(Win32CommandLine, HelpAndVersionAnswerAndEnd) {
     Options options;
     std::string message;
     EXPECT_EQ(Parse({"--version"}, options, message), CommandLineResult::kExitSuccess);
-    EXPECT_EQ(message, "tarvu " TARVU_VERSION "\n");
+    EXPECT_EQ(message,
+              "tarvu " TARVU_VERSION "\n" TARVU_COPYRIGHT_LINE "\n" TARVU_LICENSE_LINE "\n");
 }
 
 TEST(Win32CommandLine, MistakesAreRefusedWithTheReason) {

@@ -44,7 +44,8 @@ TEST(Win32ProgramOutput, VersionHelpAndAWrongOption) {
     TempDirectory dir;
     const ProgramRun version = RunProgram(dir, {"--version"});
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, "tarvu " TARVU_VERSION "\n");
+    EXPECT_EQ(version.out,
+              "tarvu " TARVU_VERSION "\n" TARVU_COPYRIGHT_LINE "\n" TARVU_LICENSE_LINE "\n");
 
     const ProgramRun help = RunProgram(dir, {"--help"});
     EXPECT_EQ(help.status, 0);

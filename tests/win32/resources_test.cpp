@@ -88,12 +88,21 @@ TEST_F(ProgramResources, AboutBoxStringIconsAndAccelerator) {
     EXPECT_EQ(about->pointSize, 8);
     bool icon = false;
     bool ok = false;
+    int lines = 0;
     for (const TemplateItem& item : about->items) {
         icon = icon || ((item.style & SS_TYPEMASK) == SS_ICON && item.titleOrdinal == 128);
         ok = ok || (item.id == IDOK && item.text == L"OK");
+        // The copyright and licence lines sit inside the box, below the version line.
+        if (item.id == 1001 || item.id == 1002) {
+            ++lines;
+            EXPECT_LE(item.units.left + item.units.right, 235) << item.id;
+            EXPECT_LE(item.units.top + item.units.bottom, 55) << item.id;
+            EXPECT_GE(item.units.top, 18) << item.id;
+        }
     }
     EXPECT_TRUE(icon);
     EXPECT_TRUE(ok);
+    EXPECT_EQ(lines, 2);
 
     wchar_t text[64] = {};
     ASSERT_GT(::LoadStringW(module_, 101, text, 64), 0);

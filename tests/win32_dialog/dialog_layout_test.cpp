@@ -126,6 +126,8 @@ TEST_F(DialogTest, EveryControlOfDialog102AsTheTableGivesIt) {
     EXPECT_EQ(about->caption, L"About Tarvu");
     EXPECT_EQ(WindowText(::GetDlgItem(about->window, 1000)),
               WideOf("Tarvu Version " TARVU_VERSION));
+    EXPECT_EQ(WindowText(::GetDlgItem(about->window, 1001)), WideOf(TARVU_COPYRIGHT_LINE));
+    EXPECT_EQ(WindowText(::GetDlgItem(about->window, 1002)), WideOf(TARVU_LICENSE_LINE));
     EXPECT_TRUE(DialogProcess::Dismiss(*about));
 
     DialogWindow(dialog).PressKey(1040, VK_ESCAPE);
