@@ -2,6 +2,7 @@
 
 #include "record/folder_path.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <pcap/pcap.h>
@@ -68,17 +69,18 @@ bool CaptureFile::IsOpen() const {
 }
 
 bool CaptureFile::Write(int64_t microseconds, const UdpEndpoints& endpoints,
-                        std::span<const uint8_t> payload, std::string& error, bool flush) {
+                        std::span<const uint8_t> payload, std::string& error, bool flush,
+                        size_t wireLength) {
     if (handles_ == nullptr) {
         error = path_ + ": not open";
         return false;
     }
-    const std::vector<uint8_t> packet = BuildIpv4Udp(endpoints, payload);
+    const std::vector<uint8_t> packet = BuildIpv4Udp(endpoints, payload, wireLength);
     pcap_pkthdr header{};
     header.ts.tv_sec = static_cast<time_t>(microseconds / 1000000);
     header.ts.tv_usec = static_cast<suseconds_t>(microseconds % 1000000);
     header.caplen = static_cast<bpf_u_int32>(packet.size());
-    header.len = header.caplen;
+    header.len = static_cast<bpf_u_int32>(std::max(packet.size(), Ipv4UdpLength(wireLength)));
     pcap_dump(reinterpret_cast<u_char*>(handles_->dumper), &header, packet.data());
     return !flush || Flush(error);
 }

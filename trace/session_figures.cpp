@@ -2,6 +2,7 @@
 
 #include "link/frame_codec.h"
 #include "trace/decoded_line.h"
+#include "trace/receive_note_line.h"
 
 #include <algorithm>
 #include <span>
@@ -26,6 +27,9 @@ std::string FormatSessionFigures(const SessionFigures& f) {
             std::to_string(f.bytesSent) + " bytes\n";
     text += "received: " + std::to_string(f.datagramsReceived) + " datagrams, " +
             std::to_string(f.bytesReceived) + " bytes\n";
+    text += "dropped by the system: " +
+            (f.systemDropsKnown ? std::to_string(f.droppedBySystem) + " datagrams" : "unknown") +
+            ", cut: " + std::to_string(f.cut) + " datagrams\n";
     text += "frames decoded: " + std::to_string(f.framesDecoded) +
             ", bytes dropped: " + std::to_string(f.bytesDropped) + "\n";
     if (f.replies == 0) {
@@ -38,6 +42,22 @@ std::string FormatSessionFigures(const SessionFigures& f) {
     text += "senders seen: " + std::to_string(f.sendersSeen) +
             ", new: " + std::to_string(f.newSenders) + "\n";
     return text;
+}
+
+std::string TraceIncompleteNote(const SessionFigures& f) {
+    if (f.droppedBySystem == 0 && f.cut == 0) {
+        return {};
+    }
+    std::string note = "the trace is incomplete:";
+    if (f.droppedBySystem != 0) {
+        note += " " + std::to_string(f.droppedBySystem) + " datagram" +
+                (f.droppedBySystem == 1 ? "" : "s") + " dropped by the system";
+    }
+    if (f.cut != 0) {
+        note += std::string(f.droppedBySystem != 0 ? "," : "") + " " + std::to_string(f.cut) +
+                " datagram" + (f.cut == 1 ? "" : "s") + " cut";
+    }
+    return note;
 }
 
 SessionTracker::SessionTracker(Clock clock) : clock_(std::move(clock)) {
@@ -80,11 +100,22 @@ void SessionTracker::ObserveReceived(const TraceBlock& block, const TraceContext
         }
         return;
     }
+    // The block's line is all of `text` so far: the gap goes before it, the cut just after it.
+    if (block.droppedBefore != 0) {
+        counts_.droppedBySystem += block.droppedBefore;
+        std::string gap;
+        AppendDroppedLine(gap, block.droppedBefore);
+        text.insert(0, gap);
+    }
+    if (block.wireLength > block.length) {
+        ++counts_.cut;
+        AppendCutLine(text, block.wireLength, block.length);
+    }
     ++counts_.datagramsReceived;
     counts_.bytesReceived += block.length;
     const Key sender = MakeKey(block.address, block.port);
     const Key destination = MakeKey(context.destinationAddress, context.destinationPort);
-    lastReply_ = ReplyTime(sender, destination, clock_());
+    lastReply_ = ReplyTime(sender, destination, ArrivalTime(block));
     if (lastReply_) {
         if (replyBuckets_.empty()) {
             replyBuckets_.assign(kReplyBuckets, 0);
@@ -112,6 +143,31 @@ void SessionTracker::ObserveReceived(const TraceBlock& block, const TraceContext
             }
         }
     }
+}
+
+std::chrono::steady_clock::time_point SessionTracker::ArrivalTime(const TraceBlock& block) const {
+    const auto now = clock_();
+    if (block.receivedMicros == 0) {
+        return now;
+    }
+    // The system tells the arrival by its own clock: how long ago that was moves the moment
+    // onto the tracker's clock. A time in the future (a clock set back) counts as now.
+    const int64_t nowMicros = std::chrono::duration_cast<std::chrono::microseconds>(
+                                  std::chrono::system_clock::now().time_since_epoch())
+                                  .count();
+    const int64_t age = std::max<int64_t>(nowMicros - block.receivedMicros, 0);
+    return now - std::chrono::microseconds(age);
+}
+
+std::string SessionTracker::ObserveDroppedAfterLast(uint64_t count) {
+    std::string line;
+    if (count == 0) {
+        return line;
+    }
+    AppendDroppedLine(line, count, true);
+    const std::lock_guard<std::mutex> lock(mutex_);
+    counts_.droppedBySystem += count;
+    return line;
 }
 
 std::optional<uint32_t> SessionTracker::ReplyTime(Key sender, Key destination,
@@ -162,6 +218,7 @@ uint32_t SessionTracker::ReplyAtRank(uint64_t rank) const {
 SessionFigures SessionTracker::Figures() const {
     const std::lock_guard<std::mutex> lock(mutex_);
     SessionFigures figures = counts_;
+    figures.systemDropsKnown = dropsKnown_.load(std::memory_order_relaxed);
     const uint64_t open = frameCount_ <= FrameDecoder::kRingSize ? frameCount_ : 0;
     figures.bytesDropped = fedBytes_ - framedBytes_ - std::min(open, fedBytes_ - framedBytes_);
     if (counts_.replies != 0) {

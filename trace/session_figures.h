@@ -5,7 +5,11 @@
 // traced block (decoded fields, reply time, a sender other than the destination).
 //
 // Reply time is the time from the last packet sent to the address and port a datagram came
-// from (or, when none went there, to the destination) to the moment the datagram is traced.
+// from (or, when none went there, to the destination) to the moment the datagram reached the
+// socket as the system tells it (else the moment it is traced).
+//
+// Datagrams the system dropped before one and a datagram that arrived cut are said in lines
+// of their own (receive_note_line.h) and counted, whether decoding is on or not.
 
 #include "trace/trace_line.h"
 
@@ -27,6 +31,11 @@ struct SessionFigures {
     uint64_t bytesSent = 0;  // as they left: the coded frame when frame coding was on
     uint64_t datagramsReceived = 0;
     uint64_t bytesReceived = 0;
+    // Datagrams the system dropped on the socket before they could be received, and datagrams
+    // that arrived longer than the receive buffer and were traced cut.
+    uint64_t droppedBySystem = 0;
+    uint64_t cut = 0;
+    bool systemDropsKnown = true;  // false where the system does not count a socket's drops
     uint64_t framesDecoded = 0;
     // Bytes fed to the frame decoder that lie in no completed frame and wait in no open one.
     uint64_t bytesDropped = 0;
@@ -42,6 +51,9 @@ struct SessionFigures {
 
 // The figures as lines ("sent: 3 datagrams, 15 bytes" ...), each ending in "\n".
 std::string FormatSessionFigures(const SessionFigures& figures);
+
+// "the trace is incomplete: ..." when datagrams were dropped by the system or cut, else empty.
+std::string TraceIncompleteNote(const SessionFigures& figures);
 
 // What the engine's controls said when a block was traced.
 struct TraceContext {
@@ -69,6 +81,12 @@ public:
     // decoding on, appends the lines that explain it to `text`.
     void Observe(const TraceBlock& block, const TraceContext& context, std::string& text);
 
+    // Counts datagrams the system dropped after the last one received (told as the channel
+    // closes) and returns the line that says so.
+    std::string ObserveDroppedAfterLast(uint64_t count);
+    // Where the system does not count a socket's drops, the figures say so. Any thread.
+    void SetSystemDropsKnown(bool known) { dropsKnown_.store(known, std::memory_order_relaxed); }
+
     // Any thread.
     SessionFigures Figures() const;
 
@@ -79,6 +97,8 @@ private:
     void ObserveSent(const TraceBlock& block, bool decode, std::string& text);
     void ObserveReceived(const TraceBlock& block, const TraceContext& context, bool decode,
                          std::string& text);
+    // When the datagram of `block` reached the socket, on the tracker's clock.
+    std::chrono::steady_clock::time_point ArrivalTime(const TraceBlock& block) const;
     std::optional<uint32_t> ReplyTime(Key sender, Key destination,
                                       std::chrono::steady_clock::time_point now) const;
     void CountDropped(const uint8_t* data, size_t length);
@@ -86,6 +106,7 @@ private:
 
     Clock clock_;
     std::atomic<bool> decode_{false};
+    std::atomic<bool> dropsKnown_{true};
 
     mutable std::mutex mutex_;
     SessionFigures counts_;  // all but the reply figures and bytesDropped

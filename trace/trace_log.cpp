@@ -31,6 +31,25 @@ int TraceLog::TraceData(const TraceBlock& block) {
     return 1;
 }
 
+void TraceLog::TraceNote(const std::string& text) {
+    if (text.empty()) {
+        return;
+    }
+    const auto when = std::chrono::system_clock::now();
+    OutputDebugString(text);
+    if (buffer_ != nullptr) {
+        buffer_->Append(text);
+    }
+    if (listener_) {
+        listener_(text);
+    }
+    TraceBlock note;
+    note.stage = 1;
+    for (RecordSink* sink : sinks_) {
+        sink->Record(note, text, when);
+    }
+}
+
 void TraceLog::AddRecordSink(RecordSink* sink) {
     if (sink != nullptr) {
         sinks_.push_back(sink);

@@ -35,6 +35,12 @@ Standard output carries the trace: one line per datagram, time, peer address:por
 and every frame decoded from a received datagram follow as indented "..." lines. Message boxes
 appear on standard error as "caption: text".
 
+A received datagram longer than the 500-byte receive buffer is traced cut, followed by
+"...! cut: N bytes arrived, 500 kept". Datagrams the system dropped before they could be
+received (a full socket buffer under a flood) are said where they were lost, by the line
+"...! N datagrams dropped by the system here" before the next datagram received; a session
+whose trace is incomplete says so on standard error at the end.
+
 The session ends --wait ms after the last packet has left, after --count received datagrams,
 or at Ctrl+C, SIGTERM or SIGHUP (a closed terminal), whichever comes first; each way runs the
 closing sequence. Packets still queued at the end are counted on standard error.
@@ -163,8 +169,10 @@ void AddClientOptions(CLI::App& app, ClientOptions& options) {
                  "the destination is said once as \"...= new sender ADDRESS:PORT\"");
     app.add_flag("--stats", options.stats,
                  "At the end, the session figures on standard error: datagrams and bytes each "
-                 "way, frames decoded and bytes the frame decoder dropped, reply times (count, "
-                 "min, median, max ms), senders seen");
+                 "way, datagrams the system dropped before they could be received and datagrams "
+                 "that arrived cut (\"dropped by the system: N datagrams, cut: M datagrams\"), "
+                 "frames decoded and bytes the frame decoder dropped, reply times (count, min, "
+                 "median, max ms, from the moment the reply reached the socket), senders seen");
     app.add_option("--log", options.logFile,
                    "Append the session to this file: a \"# \" header line (date, version, read "
                    "port, destination, frame switch), then every trace line as printed, each "
@@ -337,8 +345,14 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
         PrintErrorLine("tarvu-cli: %zu trace line%s not written to standard output", unwritten,
                        unwritten == 1 ? "" : "s");
     }
+    const SessionFigures figures = logic.Session().Figures();
     if (options.stats) {
-        PrintSessionFigures(logic.Session().Figures(), stderr);
+        PrintSessionFigures(figures, stderr);
+    }
+    // Said whether or not the figures were asked for: the trace looks whole when it is not.
+    const std::string incomplete = TraceIncompleteNote(figures);
+    if (!incomplete.empty()) {
+        PrintErrorLine("tarvu-cli: %s", incomplete.c_str());
     }
     return result;
 }

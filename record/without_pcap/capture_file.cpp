@@ -22,7 +22,7 @@ bool CaptureFile::IsOpen() const {
 }
 
 bool CaptureFile::Write(int64_t, const UdpEndpoints&, std::span<const uint8_t>, std::string& error,
-                        bool) {
+                        bool, size_t) {
     error = path_ + ": not open";
     return false;
 }

@@ -60,6 +60,7 @@ TEST(DecodeCli, DecodedLinesReplyTimesAndFiguresAgainstTheEchoPeer) {
               "tarvu-cli: session figures\n"
               "  sent: 1 datagrams, 8 bytes\n"
               "  received: 1 datagrams, 8 bytes\n"
+              "  dropped by the system: 0 datagrams, cut: 0 datagrams\n"
               "  frames decoded: 0, bytes dropped: 0\n"
               "  reply ms: count 1, min " +
                   ms + ", median " + ms + ", max " + ms +
