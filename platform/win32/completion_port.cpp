@@ -195,19 +195,15 @@ int CompletionPort::PostReadiness(NativeHandle fd, Overlapped* op) {
     flags = MSG_PEEK;
     DWORD got = 0;
     OVERLAPPED* system = SystemRecord(op);
+    // A datagram that waits already ends the peek at once with "message too long": a warning,
+    // for which the system queues the completion as for success, so none is posted here.
     if (::WSARecv(static_cast<SOCKET>(fd), &none, 1, &got, &flags,
                   reinterpret_cast<WSAOVERLAPPED*>(system), nullptr) == 0 ||
-        ::WSAGetLastError() == WSA_IO_PENDING) {
+        ::WSAGetLastError() == WSA_IO_PENDING || ::WSAGetLastError() == WSAEMSGSIZE) {
         socketReadiness_[op] = true;  // the system queues its completion
         return 1;
     }
     outstanding_.erase(op);
-    if (::WSAGetLastError() == WSAEMSGSIZE) {
-        // A datagram waited already and the call failed at once, so nothing is queued: the
-        // readiness is handed out as a completion all the same.
-        ::PostQueuedCompletionStatus(port_, 0, registration.key, system);
-        return 1;
-    }
     return -1;
 }
 
