@@ -189,18 +189,30 @@ void SessionTracker::CountDropped(const uint8_t* data, size_t length) {
     // The decoder's own rule: a 0x7E opens a span, a 0x7F closes one of at most a ring's
     // worth of bytes; anything else outside a completed span is lost.
     fedBytes_ += length;
+    // Only 0x7E and 0x7F change anything but the count, so the bytes between them are counted
+    // in one step (a flood of traced datagrams passes every byte through here).
+    const auto advance = [this](size_t bytes) {
+        if (frameCount_ < FrameDecoder::kNoFrame) {
+            frameCount_ = static_cast<uint16_t>(
+                std::min<size_t>(frameCount_ + bytes, FrameDecoder::kNoFrame));
+        }
+    };
+    size_t counted = 0;
     for (size_t i = 0; i < length; ++i) {
         const uint8_t c = data[i];
-        if (frameCount_ < FrameDecoder::kNoFrame) {
-            ++frameCount_;
+        if (c != kFrameStart && c != kFrameEnd) {
+            continue;
         }
+        advance(i + 1 - counted);
+        counted = i + 1;
         if (c == kFrameStart) {
             frameCount_ = 1;
-        } else if (c == kFrameEnd && frameCount_ <= FrameDecoder::kRingSize) {
+        } else if (frameCount_ <= FrameDecoder::kRingSize) {
             framedBytes_ += frameCount_;
             frameCount_ = FrameDecoder::kNoFrame;
         }
     }
+    advance(length - counted);
 }
 
 uint32_t SessionTracker::ReplyAtRank(uint64_t rank) const {

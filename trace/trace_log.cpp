@@ -12,7 +12,9 @@ TraceLog::TraceLog(TraceBuffer* buffer, LineListener listener, Clock clock)
 }
 
 int TraceLog::TraceData(const TraceBlock& block) {
-    const auto when = std::chrono::system_clock::now();
+    // Only the record sinks need the moment (the line's own time is local time).
+    const auto when =
+        sinks_.empty() ? std::chrono::system_clock::time_point{} : std::chrono::system_clock::now();
     const LocalTime time = block.stage == 0 && clock_ ? clock_() : LocalTime{};
     std::string line = FormatTraceLine(block, time);
     if (annotator_) {

@@ -10,9 +10,11 @@
 #include "app/session_settings.h"
 #include "app/settings.h"
 #include "link/hex_text.h"
+#include "platform/completion_port.h"
 #include "platform/debug_output.h"
 #include "platform/message_box.h"
 #include "platform/stop_signal.h"
+#include "platform/udp_statistics.h"
 #include "record/session_recorder.h"
 #include "trace/session_figures.h"
 
@@ -279,6 +281,12 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
     }
     logic.Session().SetDecode(options.decode);
     logic.AddRecordSink(&recorder);
+    // Where the system does not count a socket's drops, its count for all programs is all
+    // there is to go by.
+    const bool watchSystemCount =
+        !CompletionPort::CountsSocketDrops() && options.serialDevice.empty();
+    const uint64_t udpErrorsAtStart =
+        watchSystemCount ? SystemUdpReceiveErrors().value_or(UINT64_MAX) : UINT64_MAX;
     logic.Initialise();
     const uint8_t channelNumber = logic.Request().channelNumber;
     // The socket is bound to every local address.
@@ -353,6 +361,15 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
     const std::string incomplete = TraceIncompleteNote(figures);
     if (!incomplete.empty()) {
         PrintErrorLine("tarvu-cli: %s", incomplete.c_str());
+    }
+    const uint64_t udpErrorsAtEnd =
+        udpErrorsAtStart != UINT64_MAX ? SystemUdpReceiveErrors().value_or(0) : 0;
+    if (udpErrorsAtStart != UINT64_MAX && udpErrorsAtEnd > udpErrorsAtStart) {
+        PrintErrorLine(
+            "tarvu-cli: the system could not deliver %llu UDP datagrams while the "
+            "session ran (counted for all programs together; this system does not "
+            "count them per socket): the trace may be incomplete",
+            static_cast<unsigned long long>(udpErrorsAtEnd - udpErrorsAtStart));
     }
     return result;
 }
