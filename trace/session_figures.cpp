@@ -115,7 +115,7 @@ void SessionTracker::ObserveReceived(const TraceBlock& block, const TraceContext
     counts_.bytesReceived += block.length;
     const Key sender = MakeKey(block.address, block.port);
     const Key destination = MakeKey(context.destinationAddress, context.destinationPort);
-    lastReply_ = ReplyTime(sender, destination, ArrivalTime(block));
+    lastReply_ = ReplyTime(sender, destination, block);
     if (lastReply_) {
         if (replyBuckets_.empty()) {
             replyBuckets_.assign(kReplyBuckets, 0);
@@ -171,7 +171,7 @@ std::string SessionTracker::ObserveDroppedAfterLast(uint64_t count) {
 }
 
 std::optional<uint32_t> SessionTracker::ReplyTime(Key sender, Key destination,
-                                                  std::chrono::steady_clock::time_point now) const {
+                                                  const TraceBlock& block) const {
     auto sent = lastSent_.find(sender);
     if (sent == lastSent_.end()) {
         sent = lastSent_.find(destination);
@@ -179,7 +179,7 @@ std::optional<uint32_t> SessionTracker::ReplyTime(Key sender, Key destination,
     if (sent == lastSent_.end()) {
         return std::nullopt;
     }
-    return ClampMs(now - sent->second);
+    return ClampMs(ArrivalTime(block) - sent->second);
 }
 
 void SessionTracker::CountDropped(const uint8_t* data, size_t length) {

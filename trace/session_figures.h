@@ -99,8 +99,7 @@ private:
                          std::string& text);
     // When the datagram of `block` reached the socket, on the tracker's clock.
     std::chrono::steady_clock::time_point ArrivalTime(const TraceBlock& block) const;
-    std::optional<uint32_t> ReplyTime(Key sender, Key destination,
-                                      std::chrono::steady_clock::time_point now) const;
+    std::optional<uint32_t> ReplyTime(Key sender, Key destination, const TraceBlock& block) const;
     void CountDropped(const uint8_t* data, size_t length);
     uint32_t ReplyAtRank(uint64_t rank) const;
 

@@ -16,7 +16,11 @@ int TraceLog::TraceData(const TraceBlock& block) {
     const auto when =
         sinks_.empty() ? std::chrono::system_clock::time_point{} : std::chrono::system_clock::now();
     const LocalTime time = block.stage == 0 && clock_ ? clock_() : LocalTime{};
-    std::string line = FormatTraceLine(block, time);
+    // One buffer per thread, reused: a flood formats two lines per datagram. Nothing called
+    // below traces again on this thread.
+    thread_local std::string line;
+    line.clear();
+    AppendTraceLine(line, block, time);
     if (annotator_) {
         annotator_(block, line);
     }

@@ -232,8 +232,9 @@ void CompletionPort::Post(uint32_t bytes, uintptr_t key, Overlapped* op) {
 bool CompletionPort::Get(Completion* out, int timeoutMs) {
     using Clock = std::chrono::steady_clock;
     const bool bounded = timeoutMs >= 0;
+    // The worker waits without a time-out for every completion: it reads no clock.
     const Clock::time_point deadline =
-        Clock::now() + std::chrono::milliseconds(bounded ? timeoutMs : 0);
+        bounded ? Clock::now() + std::chrono::milliseconds(timeoutMs) : Clock::time_point{};
     const auto remaining = [&]() -> int {
         if (!bounded) {
             return kWaitInfinite;
