@@ -161,6 +161,59 @@ TEST(SessionStoreTest, SavedCaptureHoldsTheWireDatagrams) {
     EXPECT_FALSE(store.SaveCapture("/dev/full", 0, 10001, error));
 }
 
+// What the system told about received datagrams reaches both captures: the receive time as
+// the record's time stamp, a cut datagram's real length in the record and its headers, a
+// datagram of no bytes as a record of its own; a note line without bytes goes to the log only.
+TEST(SessionRecordTest, CapturesKeepTheReceiveTimeAndTheLengthThatArrived) {
+    TempDirectory dir;
+    Traced cut = Make(0, 0, std::vector<uint8_t>(500, 0x5A), "cut\n");
+    cut.block.receivedMicros = 1'700'000'000'250'000;
+    cut.block.wireLength = 620;
+    Traced empty = Make(0, 0, {}, "empty\n");
+    empty.block.data = nullptr;
+    Traced note = Make(0, 1, {}, "note\n");
+    const auto when = Clock::time_point(std::chrono::seconds(1'800'000'000));
+
+    SessionRecorder recorder({});
+    SessionStore store;
+    std::string error;
+    ASSERT_TRUE(recorder.OpenCapture((dir / "r.pcap").string(), error)) << error;
+    ASSERT_TRUE(recorder.OpenLog((dir / "r.log").string(), error)) << error;
+    recorder.Start(UdpSettings(), 0, 10001);
+    for (RecordSink* sink :
+         {static_cast<RecordSink*>(&recorder), static_cast<RecordSink*>(&store)}) {
+        for (const Traced* t : {&cut, &empty, &note}) {
+            Feed(*sink, *t, when);
+        }
+    }
+    recorder.Stop();
+    ASSERT_TRUE(store.SaveCapture((dir / "s.pcap").string(), 0, 10001, error)) << error;
+    const std::string log = ReadBytes((dir / "r.log").string());
+    EXPECT_EQ(log.substr(log.find('\n') + 1), "cut\nempty\nnote\n");
+
+    for (const char* name : {"r.pcap", "s.pcap"}) {
+        char errbuf[PCAP_ERRBUF_SIZE];
+        pcap_t* in = pcap_open_offline_with_tstamp_precision((dir / name).c_str(),
+                                                             PCAP_TSTAMP_PRECISION_MICRO, errbuf);
+        ASSERT_NE(in, nullptr) << errbuf;
+        pcap_pkthdr* header = nullptr;
+        const u_char* data = nullptr;
+        ASSERT_EQ(pcap_next_ex(in, &header, &data), 1) << name;
+        EXPECT_EQ(header->ts.tv_sec, 1'700'000'000) << name;
+        EXPECT_EQ(header->ts.tv_usec, 250'000) << name;
+        EXPECT_EQ(header->caplen, 28u + 500u) << name;
+        EXPECT_EQ(header->len, 28u + 620u) << name;
+        EXPECT_EQ(data[2] << 8 | data[3], 28 + 620) << name;
+        EXPECT_EQ(data[24] << 8 | data[25], 8 + 620) << name;
+        ASSERT_EQ(pcap_next_ex(in, &header, &data), 1) << name;
+        EXPECT_EQ(header->ts.tv_sec, 1'800'000'000) << name;
+        EXPECT_EQ(header->caplen, 28u) << name;
+        EXPECT_EQ(header->len, 28u) << name;
+        EXPECT_EQ(pcap_next_ex(in, &header, &data), PCAP_ERROR_BREAK) << name;
+        pcap_close(in);
+    }
+}
+
 // The read port changed mid-session: each datagram keeps the port it was traced with.
 TEST(SessionStoreTest, EachDatagramKeepsTheReadPortOfItsTime) {
     TempDirectory dir;
