@@ -137,7 +137,7 @@ int CompletionPort::PostReceiveFrom(NativeHandle fd, Overlapped* op, uint8_t* bu
         area.overflow = std::move(spareOverflow_.back());
         spareOverflow_.pop_back();
     } else {
-        area.overflow = std::make_unique<uint8_t[]>(kOverflowBytes);
+        area.overflow = std::make_unique_for_overwrite<uint8_t[]>(kOverflowBytes);
     }
     WSABUF parts[2] = {{capacity, reinterpret_cast<CHAR*>(buffer)},
                        {kOverflowBytes, reinterpret_cast<CHAR*>(area.overflow.get())}};
