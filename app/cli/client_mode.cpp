@@ -44,8 +44,9 @@ received (a full socket buffer under a flood) are said where they were lost, by 
 whose trace is incomplete says so on standard error at the end.
 
 The session ends --wait ms after the last packet has left, after --count received datagrams,
-or at Ctrl+C, SIGTERM or SIGHUP (a closed terminal), whichever comes first; each way runs the
-closing sequence. Packets still queued at the end are counted on standard error.
+at Ctrl+C, SIGTERM or SIGHUP (a closed terminal), or when the reader of standard output goes
+away (| head -n 3), whichever comes first; each way runs the closing sequence. Packets still
+queued at the end are counted on standard error.
 
 Cipher test: --gost-key configures channel 1 from its record with the cipher on, the key given
 and --to/--port as the converter's address: every packet leaves with its addresses in clear and
@@ -61,11 +62,16 @@ traced from 000.000.000.000:00000, --frame cuts them into frames as for UDP.
 
 Session record: --log FILE appends a header line and every trace line to FILE; --pcap FILE
 writes every UDP datagram as it was on the wire to a pcap capture (open it with
-"wireshark -X lua_script:tarvu.lua FILE" unless tarvu.lua is installed as a plugin). A file
-that fails later (full disk) is reported once on standard error and the session goes on.
+"wireshark -X lua_script:tarvu.lua FILE" unless tarvu.lua is installed as a plugin). --pcap
+takes a regular file or a new name, --log also a device such as /dev/null; a named pipe or
+"-" (standard output carries the trace) is refused at once. A file that fails later (full
+disk) is reported once on standard error and the session goes on; when the disk cannot keep
+up, what each file lost is counted on standard error at the end.
 
 Exit codes: 0 done; 1 channel 1 could not be opened (read port taken? serial line missing or
-busy?), or the --log or --pcap file could not be opened; 2 usage error.
+busy?), or the --log or --pcap file could not be opened; 2 usage error; 141 standard output
+was closed by its reader, trace lines were lost there (the session ended with its closing
+sequence, log and capture complete).
 
 First session, without a converter (two terminals):
   tarvu-cli echo --listen 10002
@@ -265,8 +271,9 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
     const std::string& file = options.settingsFile;
     Settings settings =
         Settings::Locate(std::filesystem::path(std::u8string(file.begin(), file.end())));
-    // The worker traces into a queue; it never waits for standard output.
-    TraceOutput traceOutput(kStandardOutput);
+    // The worker traces into a queue; it never waits for standard output. A reader that goes
+    // away ends the session as a stop signal does.
+    TraceOutput traceOutput(kStandardOutput, TraceOutput::kDefaultCapacity, [] { RequestStop(); });
     ClientModeView view(pinned,
                         [&traceOutput](const std::string& line) { traceOutput.Append(line); });
     MainDialogLogic logic(view, settings, title, channels);
@@ -343,12 +350,21 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
     logic.OkSteps();
     logic.DestroySteps();
     recorder.Stop();
+    for (const std::string& line : recorder.DropReport()) {
+        PrintErrorLine("tarvu-cli: %s", line.c_str());
+    }
     SetMessageBoxHandler(previousBoxes);
     // Every line is written, however long the reader takes, unless the session was asked to
     // stop: then standard output gets a quarter of a second more, and what it did not take is
     // counted.
     const size_t unwritten =
         traceOutput.Finish([] { return StopRequested(); }, std::chrono::milliseconds(250));
+    if (traceOutput.OutputClosed()) {
+        PrintErrorLine("tarvu-cli: standard output was closed; the session was ended");
+        if (result == kClientOk) {
+            result = kClientOutputClosed;
+        }
+    }
     if (unwritten > 0) {
         PrintErrorLine("tarvu-cli: %zu trace line%s not written to standard output", unwritten,
                        unwritten == 1 ? "" : "s");
@@ -371,6 +387,8 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
             "count them per socket): the trace may be incomplete",
             static_cast<unsigned long long>(udpErrorsAtEnd - udpErrorsAtStart));
     }
+    // A console close (Windows) that waits for the closing sequence may now end the process.
+    StopCompleted();
     return result;
 }
 

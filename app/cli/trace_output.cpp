@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 namespace tarvu::cli {
 namespace {
@@ -15,7 +16,8 @@ constexpr auto kFloodTick = std::chrono::milliseconds(5);
 
 }  // namespace
 
-TraceOutput::TraceOutput(int fd, size_t capacityBytes) : output_(fd), capacity_(capacityBytes) {
+TraceOutput::TraceOutput(int fd, size_t capacityBytes, std::function<void()> onClosed)
+    : output_(fd), capacity_(capacityBytes), onClosed_(std::move(onClosed)) {
     thread_ = std::thread([this] { Run(); });
 }
 
@@ -27,7 +29,7 @@ void TraceOutput::Append(const std::string& line) {
     bool wake = false;
     {
         const std::lock_guard<std::mutex> lock(mutex_);
-        if (givingUp_ || queued_.size() + line.size() > capacity_) {
+        if (givingUp_ || closed_ || queued_.size() + line.size() > capacity_) {
             ++lost_;
             return;
         }
@@ -123,11 +125,17 @@ size_t TraceOutput::WriteBatch(const std::string& batch, const std::vector<size_
     while (done < batch.size()) {
         {
             const std::lock_guard<std::mutex> lock(mutex_);
-            if (givingUp_) {
+            if (givingUp_ || closed_) {
                 break;
             }
         }
         const long n = output_.WriteSome(batch.data() + done, batch.size() - done, kPollMs);
+        if (n == kOutputClosed) {
+            if (!closed_.exchange(true) && onClosed_) {
+                onClosed_();
+            }
+            break;
+        }
         if (n < 0) {
             break;
         }

@@ -4,6 +4,7 @@
 // the socket.
 
 #include "client_test_support.h"
+#include "tests/support/capture_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,6 @@
 #include <fstream>
 #include <netinet/in.h>
 #include <optional>
-#include <pcap/pcap.h>
 #include <sstream>
 #include <sys/socket.h>
 #include <thread>
@@ -135,30 +135,23 @@ struct CaptureRecord {
     uint16_t sourcePort = 0;
 };
 
+// The capture as libpcap reads it back.
 std::vector<CaptureRecord> ReadCapture(const std::filesystem::path& file) {
+    const CaptureContents contents = ReadCaptureFile(file);
+    EXPECT_TRUE(contents.ok) << contents.error;
     std::vector<CaptureRecord> records;
-    char error[PCAP_ERRBUF_SIZE];
-    pcap_t* in =
-        pcap_open_offline_with_tstamp_precision(file.c_str(), PCAP_TSTAMP_PRECISION_MICRO, error);
-    EXPECT_NE(in, nullptr) << error;
-    if (in == nullptr) {
-        return records;
-    }
-    pcap_pkthdr* header = nullptr;
-    const u_char* data = nullptr;
-    while (pcap_next_ex(in, &header, &data) == 1) {
+    for (const CapturedPacket& packet : contents.packets) {
         CaptureRecord r;
-        r.micros = int64_t{header->ts.tv_sec} * 1000000 + header->ts.tv_usec;
-        r.capturedLength = header->caplen;
-        r.originalLength = header->len;
-        if (header->caplen >= 28) {
-            r.ipLength = static_cast<uint16_t>(data[2] << 8 | data[3]);
-            r.sourcePort = static_cast<uint16_t>(data[20] << 8 | data[21]);
-            r.udpLength = static_cast<uint16_t>(data[24] << 8 | data[25]);
+        r.micros = packet.seconds * 1000000 + packet.microseconds;
+        r.capturedLength = static_cast<uint32_t>(packet.bytes.size());
+        r.originalLength = packet.originalLength;
+        if (packet.bytes.size() >= 28) {
+            r.ipLength = static_cast<uint16_t>(packet.bytes[2] << 8 | packet.bytes[3]);
+            r.udpLength = static_cast<uint16_t>(packet.bytes[24] << 8 | packet.bytes[25]);
+            r.sourcePort = packet.SourcePort();
         }
         records.push_back(r);
     }
-    pcap_close(in);
     return records;
 }
 
