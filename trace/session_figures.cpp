@@ -60,7 +60,14 @@ std::string TraceIncompleteNote(const SessionFigures& f) {
     return note;
 }
 
-SessionTracker::SessionTracker(Clock clock) : clock_(std::move(clock)) {
+SessionTracker::SessionTracker(Clock clock, SystemClock systemClock)
+    : clock_(std::move(clock)), systemClock_(std::move(systemClock)) {
+}
+
+int64_t SessionTracker::SystemMicros() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
 }
 
 void SessionTracker::Observe(const TraceBlock& block, const TraceContext& context,
@@ -145,10 +152,7 @@ std::chrono::steady_clock::time_point SessionTracker::ArrivalTime(const TraceBlo
     }
     // The system tells the arrival by its own clock: how long ago that was moves the moment
     // onto the tracker's clock. A time in the future (a clock set back) counts as now.
-    const int64_t nowMicros = std::chrono::duration_cast<std::chrono::microseconds>(
-                                  std::chrono::system_clock::now().time_since_epoch())
-                                  .count();
-    const int64_t age = std::max<int64_t>(nowMicros - block.receivedMicros, 0);
+    const int64_t age = std::max<int64_t>(systemClock_() - block.receivedMicros, 0);
     return now - std::chrono::microseconds(age);
 }
 

@@ -66,13 +66,17 @@ struct TraceContext {
 class SessionTracker {
 public:
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
+    // The system clock in µs since the Unix epoch, the clock of the receive times.
+    using SystemClock = std::function<int64_t()>;
 
     // Senders remembered for "new sender"; beyond this many, further ones are not counted.
     static constexpr size_t kMaxSenders = 65536;
     // Reply times are kept per millisecond up to this value; longer ones count as this.
     static constexpr uint32_t kReplyBuckets = ReplyHistogram::kBuckets;
 
-    explicit SessionTracker(Clock clock = &std::chrono::steady_clock::now);
+    explicit SessionTracker(Clock clock = &std::chrono::steady_clock::now,
+                            SystemClock systemClock = &SystemMicros);
+    static int64_t SystemMicros();
 
     // Decoded lines on or off; any thread, takes effect with the next block.
     void SetDecode(bool on) { decode_.store(on, std::memory_order_relaxed); }
@@ -104,6 +108,7 @@ private:
     void CountDropped(const uint8_t* data, size_t length);
 
     Clock clock_;
+    SystemClock systemClock_;
     std::atomic<bool> decode_{false};
     std::atomic<bool> dropsKnown_{true};
 

@@ -27,7 +27,7 @@ const uint32_t kElsewhere = Address(10, 0, 0, 2);
 
 class SessionTrackerTest : public ::testing::Test {
 protected:
-    SessionTrackerTest() : tracker_([this] { return now_; }) {
+    SessionTrackerTest() : tracker_([this] { return now_; }, [this] { return systemNow_; }) {
         context_.destinationAddress = kConverter;
         context_.destinationPort = 10002;
     }
@@ -56,6 +56,7 @@ protected:
     void Advance(int ms) { now_ += milliseconds(ms); }
 
     std::chrono::steady_clock::time_point now_{};
+    int64_t systemNow_ = 1'800'000'000'000'000;  // µs since the Unix epoch
     TraceContext context_;
     SessionTracker tracker_;
 };
@@ -136,10 +137,7 @@ TEST_F(SessionTrackerTest, DropsCutsAndArrivalTimesToldByTheSystem) {
     block.droppedBefore = 3;
     block.wireLength = 620;
     // It reached the socket 2.5 ms after the send, 297.5 ms before now.
-    block.receivedMicros = std::chrono::duration_cast<std::chrono::microseconds>(
-                               std::chrono::system_clock::now().time_since_epoch())
-                               .count() -
-                           297'500;
+    block.receivedMicros = systemNow_ - 297'500;
     std::string text = "LINE\n";
     tracker_.Observe(block, context_, text);
     EXPECT_EQ(text, note + "3 datagrams dropped by the system here\nLINE\n" + note +
