@@ -8,7 +8,10 @@
 #include "link/hex_text.h"
 #include "link/link_channel.h"
 #include "link/main_window.h"
+#include "link/receive_facts.h"
+#include "platform/completion_port.h"
 #include "platform/message_box.h"
+#include "trace/receive_note_line.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -49,9 +52,26 @@ int TraceDataCallback(const LinkChannel* /*channel*/, const uint8_t* data, uint3
     if (live == nullptr) {
         return 1;
     }
-    const TraceBlock block =
+    TraceBlock block =
         MakeTraceBlock(data, length, direction, peer != nullptr ? peer->address : 0, port, stage);
+    // A received block comes with what the system told about its datagram, when it told.
+    const ReceiveFacts* facts = CurrentReceiveFacts();
+    if (direction == 0 && facts != nullptr) {
+        ApplyReceiveFacts(block, *facts);
+    }
     return live->TraceData(block);
+}
+
+void EmptyDatagramNote(const nsAddress& sender, const ReceiveFacts& facts) {
+    if (MainDialogLogic* live = MainDialogLogic::Live()) {
+        live->TraceEmptyDatagram(sender, facts);
+    }
+}
+
+void DroppedAfterLastNote(uint32_t count) {
+    if (MainDialogLogic* live = MainDialogLogic::Live()) {
+        live->TraceDroppedAfterLast(count);
+    }
 }
 
 int DescribeMessageCallback(MessageRecord* message) {
@@ -145,6 +165,9 @@ MainDialogLogic::MainDialogLogic(DialogView& view, Settings& settings, std::stri
 MainDialogLogic::~MainDialogLogic() {
     DropHeldMessages();
     CloseChannelOnce();
+    if (initialised_) {
+        SetReceiveNoteHandlers({});
+    }
     gLive.store(nullptr);
 }
 
@@ -181,6 +204,11 @@ void MainDialogLogic::Initialise() {
     config_.callbacks.SaveChannelKey = SaveChannelKeyCallback;
     config_.callbacks.SetStatusText = SetStatusTextCallback;
     config_.callbacks.GetMainWindow = GetMainWindowCallback;
+    ReceiveNoteHandlers notes;
+    notes.EmptyDatagram = EmptyDatagramNote;
+    notes.DroppedAfterLast = DroppedAfterLastNote;
+    SetReceiveNoteHandlers(notes);
+    session_.SetSystemDropsKnown(CompletionPort::CountsSocketDrops());
     view_.ResetHiddenControls();
 
     FillAddressList();
@@ -414,6 +442,17 @@ int MainDialogLogic::TraceData(const TraceBlock& block) {
         received_.fetch_add(1);
     }
     return traceLog_.TraceData(block);
+}
+
+void MainDialogLogic::TraceEmptyDatagram(const nsAddress& sender, const ReceiveFacts& facts) {
+    // Traced as the engine traces a block of no bytes: the line ends after the arrow.
+    TraceBlock block = MakeTraceBlock(nullptr, 0, 0, sender.address, sender.port, 0);
+    ApplyReceiveFacts(block, facts);
+    TraceData(block);
+}
+
+void MainDialogLogic::TraceDroppedAfterLast(uint32_t count) {
+    traceLog_.TraceNote(session_.ObserveDroppedAfterLast(count));
 }
 
 }  // namespace tarvu

@@ -12,6 +12,7 @@
 #include "app/message_callbacks.h"
 #include "app/one_shot_timer.h"
 #include "link/engine_config.h"
+#include "link/receive_facts.h"
 #include "trace/session_figures.h"
 #include "trace/trace_log.h"
 
@@ -94,6 +95,12 @@ public:
     void SetStatusText(int which, const char* text);
     MainWindow* GetMainWindow() { return &view_.Controls(); }
     int TraceData(const TraceBlock& block);
+    // What the transport tells beside the engine's trace: a datagram of no bytes, which the
+    // engine does not deliver but which was on the wire (traced as a received block of no
+    // bytes, so the capture has it too), and datagrams the system dropped after the last one
+    // received (a gap line when the channel closes).
+    void TraceEmptyDatagram(const nsAddress& sender, const ReceiveFacts& facts);
+    void TraceDroppedAfterLast(uint32_t count);
 
     const EngineConfig& Config() const { return config_; }
     const ChannelRequest& Request() const { return request_; }

@@ -50,11 +50,20 @@ struct Overlapped {
     uint32_t bytes = 0;   // byte count of the last completion
 };
 
+// What the system tells about a received datagram beside its bytes; zeros where it tells
+// nothing (and for every completion that is not a receive).
+struct DatagramFacts {
+    uint32_t wireLength = 0;     // its length as it arrived: more than the bytes kept when cut
+    int64_t receivedMicros = 0;  // when it reached the socket: system clock, µs since the epoch
+    uint32_t droppedBefore = 0;  // datagrams the system dropped on the socket just before it
+};
+
 struct Completion {
     uint32_t bytes = 0;
     uintptr_t key = 0;
     Overlapped* overlapped = nullptr;
     uint32_t error = kErrorNone;
+    DatagramFacts datagram;
 };
 
 class CompletionPort {
@@ -74,7 +83,8 @@ public:
 
     // Receives one datagram into `buffer` (at most `capacity` bytes; a longer datagram is cut
     // and completes with kErrorMoreData; a 0-byte datagram completes with 0 bytes) and stores
-    // its source in `from` and 16 in `fromLength`. Returns 0 when a datagram was already
+    // its source in `from` and 16 in `fromLength`. The completion carries the datagram's facts
+    // as far as the system tells them (CountsSocketDrops). Returns 0 when a datagram was already
     // waiting (its completion is queued all the same), 1 when pending, -1 when `fd` is not
     // associated. `buffer`, `from` and `fromLength` must stay valid until the completion.
     int PostReceiveFrom(NativeHandle fd, Overlapped* op, uint8_t* buffer, uint32_t capacity,
@@ -96,6 +106,13 @@ public:
     // Drops queued completions that carry `key`; returns how many.
     size_t DiscardKey(uintptr_t key);
 
+    // Whether receives tell the datagrams the system dropped on their socket (droppedBefore)
+    // and DropsAfterLastDatagram can be asked. Where not, both say 0.
+    static bool CountsSocketDrops();
+    // Datagrams the system dropped on the socket `fd` after the last datagram a receive took
+    // from it. Ask before Detach, once nothing receives any more.
+    uint32_t DropsAfterLastDatagram(NativeHandle fd);
+
 private:
 #ifdef _WIN32
     struct Registration;
@@ -115,6 +132,16 @@ private:
     // Operations the system owns until their completion is taken, each with the receive flags
     // it writes when it finishes (so they must outlive the call that started it).
     std::unordered_map<Overlapped*, unsigned long> outstanding_;
+    // Receives outstanding: the caller's buffer size, and the area past it that takes the
+    // rest of a longer datagram, so that its length is known (the system cuts silently).
+    struct ReceiveArea {
+        uint32_t capacity = 0;
+        std::unique_ptr<uint8_t[]> overflow;
+    };
+    std::unordered_map<Overlapped*, ReceiveArea> receives_;
+    std::vector<std::unique_ptr<uint8_t[]>> spareOverflow_;
+    // Facts of receive completions that DiscardKey queued again.
+    std::unordered_map<Overlapped*, DatagramFacts> queuedFacts_;
 #else
     struct PendingReceive {
         Overlapped* op;
@@ -128,13 +155,17 @@ private:
     CompletionPort(int epollFd, int wakeFd, uint32_t concurrency);
 
     void QueueLocked(const Completion& completion);
-    void CompleteLocked(uintptr_t key, Overlapped* op, uint32_t bytes, uint32_t error);
+    void CompleteLocked(uintptr_t key, Overlapped* op, uint32_t bytes, uint32_t error,
+                        const DatagramFacts& facts = {});
     // Completes `receive` with the oldest datagram that waits; false when none does.
     bool TryReceiveLocked(Registration& reg, const PendingReceive& receive);
     // Takes every datagram that waits on the socket, up to a batch, into the read-ahead;
     // false with *error set when the socket reported a failure instead.
     bool ReadAheadLocked(Registration& reg, uint32_t* error);
     bool ReceiveOneLocked(Registration& reg, const PendingReceive& receive);
+    // The facts of a datagram about to be handed out; counts its drops as told.
+    DatagramFacts HandOutLocked(Registration& reg, uint32_t length, uint32_t dropCount,
+                                int64_t receivedMicros);
     // Completes every posted operation whose I/O has already happened.
     void CollectFinishedLocked();
     void CompleteReadinessLocked(Registration& reg, uint32_t events);

@@ -2,6 +2,8 @@
 
 #include "record/folder_path.h"
 
+#include <algorithm>
+
 namespace tarvu {
 namespace {
 
@@ -33,13 +35,15 @@ bool CaptureFile::IsOpen() const {
 }
 
 bool CaptureFile::Write(int64_t microseconds, const UdpEndpoints& endpoints,
-                        std::span<const uint8_t> payload, std::string& error, bool flush) {
+                        std::span<const uint8_t> payload, std::string& error, bool flush,
+                        size_t wireLength) {
     if (!writer_.IsOpen()) {
         error = path_ + ": not open";
         return false;
     }
-    const std::vector<uint8_t> packet = BuildIpv4Udp(endpoints, payload);
-    writer_.Add(microseconds, packet, static_cast<uint32_t>(packet.size()));
+    const std::vector<uint8_t> packet = BuildIpv4Udp(endpoints, payload, wireLength);
+    const size_t original = std::max(packet.size(), Ipv4UdpLength(wireLength));
+    writer_.Add(microseconds, packet, static_cast<uint32_t>(original));
     return (!flush && writer_.Buffered() < kMaxBuffered) || writer_.Flush(error);
 }
 

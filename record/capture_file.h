@@ -20,8 +20,14 @@ struct UdpEndpoints {
 };
 
 // The IPv4 header (with its checksum), the UDP header (checksum 0: none) and the payload. A
-// payload longer than an IPv4 datagram can carry is cut to 65507 bytes.
-std::vector<uint8_t> BuildIpv4Udp(const UdpEndpoints& endpoints, std::span<const uint8_t> payload);
+// payload longer than an IPv4 datagram can carry is cut to 65507 bytes. `wireLength`, when
+// larger than the payload, is the datagram's length as it arrived (the payload being what was
+// kept of it): the headers' lengths say that length, so readers see the packet as cut.
+std::vector<uint8_t> BuildIpv4Udp(const UdpEndpoints& endpoints, std::span<const uint8_t> payload,
+                                  size_t wireLength = 0);
+
+// The length of the IPv4 packet whose UDP payload arrived `wireLength` bytes long.
+size_t Ipv4UdpLength(size_t wireLength);
 
 class CaptureFile {
 public:
@@ -36,9 +42,12 @@ public:
     bool IsOpen() const;
 
     // Writes one datagram as an IPv4+UDP packet and, unless `flush` is false, flushes it to
-    // the operating system (unflushed datagrams go out by themselves past 64 KiB).
+    // the operating system (unflushed datagrams go out by themselves past 64 KiB). A
+    // `wireLength` larger than the payload records a datagram that arrived that long and was
+    // kept cut: the record's original length and the headers say it.
     bool Write(int64_t microseconds, const UdpEndpoints& endpoints,
-               std::span<const uint8_t> payload, std::string& error, bool flush = true);
+               std::span<const uint8_t> payload, std::string& error, bool flush = true,
+               size_t wireLength = 0);
     // Hands what is buffered to the operating system. False with `error` set (full disk); the
     // file then ends with its last whole packet.
     bool Flush(std::string& error);

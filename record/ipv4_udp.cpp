@@ -34,12 +34,19 @@ uint16_t HeaderChecksum(const uint8_t* header, size_t n) {
 
 }  // namespace
 
-std::vector<uint8_t> BuildIpv4Udp(const UdpEndpoints& endpoints, std::span<const uint8_t> payload) {
+size_t Ipv4UdpLength(size_t wireLength) {
+    return kIpHeaderSize + kUdpHeaderSize + std::min(wireLength, kMaxPayload);
+}
+
+std::vector<uint8_t> BuildIpv4Udp(const UdpEndpoints& endpoints, std::span<const uint8_t> payload,
+                                  size_t wireLength) {
     const size_t n = std::min(payload.size(), kMaxPayload);
+    // The headers tell the datagram as it was on the wire, also when less of it was kept.
+    const size_t onWire = std::max(n, std::min(wireLength, kMaxPayload));
     std::vector<uint8_t> packet(kIpHeaderSize + kUdpHeaderSize + n);
     uint8_t* ip = packet.data();
     ip[0] = 0x45;  // version 4, 5 words of header
-    Put16(ip + 2, static_cast<uint16_t>(packet.size()));
+    Put16(ip + 2, static_cast<uint16_t>(kIpHeaderSize + kUdpHeaderSize + onWire));
     ip[6] = 0x40;  // don't fragment
     ip[8] = 64;    // time to live
     ip[9] = 17;    // UDP
@@ -49,7 +56,7 @@ std::vector<uint8_t> BuildIpv4Udp(const UdpEndpoints& endpoints, std::span<const
     uint8_t* udp = ip + kIpHeaderSize;
     Put16(udp, endpoints.sourcePort);
     Put16(udp + 2, endpoints.destinationPort);
-    Put16(udp + 4, static_cast<uint16_t>(kUdpHeaderSize + n));
+    Put16(udp + 4, static_cast<uint16_t>(kUdpHeaderSize + onWire));
     if (n != 0) {
         std::memcpy(udp + kUdpHeaderSize, payload.data(), n);
     }

@@ -9,12 +9,15 @@
 namespace tarvu {
 
 struct SessionEvent {
-    int64_t microseconds = 0;  // since the Unix epoch
-    int direction = 0;         // 0 = received, otherwise sent
-    int stage = 0;             // 0 = block as sent or received, otherwise a frame coded or decoded
-    uint32_t address = 0;      // peer IPv4, network byte order
-    uint16_t port = 0;         // peer port
-    uint16_t localPort = 0;    // this side's port when known at trace time, else 0
+    // Since the Unix epoch: when a received datagram reached the socket, if the system told,
+    // else when the block was traced.
+    int64_t microseconds = 0;
+    int direction = 0;        // 0 = received, otherwise sent
+    int stage = 0;            // 0 = block as sent or received, otherwise a frame coded or decoded
+    uint32_t address = 0;     // peer IPv4, network byte order
+    uint16_t port = 0;        // peer port
+    uint16_t localPort = 0;   // this side's port when known at trace time, else 0
+    uint32_t wireLength = 0;  // the datagram's length as it arrived when `bytes` is cut, else 0
     std::vector<uint8_t> bytes;
     std::string line;  // ends in "\n"
 

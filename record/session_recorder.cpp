@@ -78,7 +78,8 @@ void SessionRecorder::Record(const TraceBlock& block, const std::string& line,
         return;
     }
     SessionEvent event;
-    event.microseconds = Microseconds(when);
+    event.microseconds = block.receivedMicros != 0 ? block.receivedMicros : Microseconds(when);
+    event.wireLength = block.wireLength;
     event.direction = block.direction;
     event.stage = block.stage;
     event.address = block.address;
@@ -254,7 +255,8 @@ void SessionRecorder::WriteDatagram(const SessionEvent& event) {
         endpoints = {localAddress_, local, event.address, event.port};
     }
     std::string error;
-    if (!capture_.Write(event.microseconds, endpoints, event.bytes, error, false)) {
+    if (!capture_.Write(event.microseconds, endpoints, event.bytes, error, false,
+                        event.wireLength)) {
         Fail(error, false);
     }
 }

@@ -15,7 +15,11 @@ void SessionStore::Record(const TraceBlock& block, const std::string& line,
                           std::chrono::system_clock::time_point when) {
     SessionEvent event;
     event.microseconds =
-        std::chrono::duration_cast<std::chrono::microseconds>(when.time_since_epoch()).count();
+        block.receivedMicros != 0
+            ? block.receivedMicros
+            : std::chrono::duration_cast<std::chrono::microseconds>(when.time_since_epoch())
+                  .count();
+    event.wireLength = block.wireLength;
     event.direction = block.direction;
     event.stage = block.stage;
     event.address = block.address;
@@ -111,7 +115,8 @@ bool SessionStore::SaveCapture(const std::string& path, uint32_t localAddress, u
         const UdpEndpoints endpoints =
             event.direction == 0 ? UdpEndpoints{event.address, event.port, localAddress, local}
                                  : UdpEndpoints{localAddress, local, event.address, event.port};
-        ok = capture.Write(event.microseconds, endpoints, event.bytes, error, false);
+        ok = capture.Write(event.microseconds, endpoints, event.bytes, error, false,
+                           event.wireLength);
     });
     for (const SessionEvent& event : contents.events) {
         wire.Feed(event);

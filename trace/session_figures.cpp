@@ -2,6 +2,7 @@
 
 #include "link/frame_codec.h"
 #include "trace/decoded_line.h"
+#include "trace/receive_note_line.h"
 
 #include <algorithm>
 #include <span>
@@ -26,6 +27,9 @@ std::string FormatSessionFigures(const SessionFigures& f) {
             std::to_string(f.bytesSent) + " bytes\n";
     text += "received: " + std::to_string(f.datagramsReceived) + " datagrams, " +
             std::to_string(f.bytesReceived) + " bytes\n";
+    text += "dropped by the system: " +
+            (f.systemDropsKnown ? std::to_string(f.droppedBySystem) + " datagrams" : "unknown") +
+            ", cut: " + std::to_string(f.cut) + " datagrams\n";
     text += "frames decoded: " + std::to_string(f.framesDecoded) +
             ", bytes dropped: " + std::to_string(f.bytesDropped) + "\n";
     if (f.replies == 0) {
@@ -40,7 +44,30 @@ std::string FormatSessionFigures(const SessionFigures& f) {
     return text;
 }
 
-SessionTracker::SessionTracker(Clock clock) : clock_(std::move(clock)) {
+std::string TraceIncompleteNote(const SessionFigures& f) {
+    if (f.droppedBySystem == 0 && f.cut == 0) {
+        return {};
+    }
+    std::string note = "the trace is incomplete:";
+    if (f.droppedBySystem != 0) {
+        note += " " + std::to_string(f.droppedBySystem) + " datagram" +
+                (f.droppedBySystem == 1 ? "" : "s") + " dropped by the system";
+    }
+    if (f.cut != 0) {
+        note += std::string(f.droppedBySystem != 0 ? "," : "") + " " + std::to_string(f.cut) +
+                " datagram" + (f.cut == 1 ? "" : "s") + " cut";
+    }
+    return note;
+}
+
+SessionTracker::SessionTracker(Clock clock, SystemClock systemClock)
+    : clock_(std::move(clock)), systemClock_(std::move(systemClock)) {
+}
+
+int64_t SessionTracker::SystemMicros() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
 }
 
 void SessionTracker::Observe(const TraceBlock& block, const TraceContext& context,
@@ -80,11 +107,22 @@ void SessionTracker::ObserveReceived(const TraceBlock& block, const TraceContext
         }
         return;
     }
+    // The block's line is all of `text` so far: the gap goes before it, the cut just after it.
+    if (block.droppedBefore != 0) {
+        counts_.droppedBySystem += block.droppedBefore;
+        std::string gap;
+        AppendDroppedLine(gap, block.droppedBefore);
+        text.insert(0, gap);
+    }
+    if (block.wireLength > block.length) {
+        ++counts_.cut;
+        AppendCutLine(text, block.wireLength, block.length);
+    }
     ++counts_.datagramsReceived;
     counts_.bytesReceived += block.length;
     const Key sender = MakeKey(block.address, block.port);
     const Key destination = MakeKey(context.destinationAddress, context.destinationPort);
-    lastReply_ = ReplyTime(sender, destination, clock_());
+    lastReply_ = ReplyTime(sender, destination, block);
     if (lastReply_) {
         replies_.Add(*lastReply_);
         ++counts_.replies;
@@ -107,8 +145,30 @@ void SessionTracker::ObserveReceived(const TraceBlock& block, const TraceContext
     }
 }
 
+std::chrono::steady_clock::time_point SessionTracker::ArrivalTime(const TraceBlock& block) const {
+    const auto now = clock_();
+    if (block.receivedMicros == 0) {
+        return now;
+    }
+    // The system tells the arrival by its own clock: how long ago that was moves the moment
+    // onto the tracker's clock. A time in the future (a clock set back) counts as now.
+    const int64_t age = std::max<int64_t>(systemClock_() - block.receivedMicros, 0);
+    return now - std::chrono::microseconds(age);
+}
+
+std::string SessionTracker::ObserveDroppedAfterLast(uint64_t count) {
+    std::string line;
+    if (count == 0) {
+        return line;
+    }
+    AppendDroppedLine(line, count, true);
+    const std::lock_guard<std::mutex> lock(mutex_);
+    counts_.droppedBySystem += count;
+    return line;
+}
+
 std::optional<uint32_t> SessionTracker::ReplyTime(Key sender, Key destination,
-                                                  std::chrono::steady_clock::time_point now) const {
+                                                  const TraceBlock& block) const {
     auto sent = lastSent_.find(sender);
     if (sent == lastSent_.end()) {
         sent = lastSent_.find(destination);
@@ -116,7 +176,7 @@ std::optional<uint32_t> SessionTracker::ReplyTime(Key sender, Key destination,
     if (sent == lastSent_.end()) {
         return std::nullopt;
     }
-    return ClampMs(now - sent->second);
+    return ClampMs(ArrivalTime(block) - sent->second);
 }
 
 void SessionTracker::CountDropped(const uint8_t* data, size_t length) {
@@ -126,23 +186,36 @@ void SessionTracker::CountDropped(const uint8_t* data, size_t length) {
     // The decoder's own rule: a 0x7E opens a span, a 0x7F closes one of at most a ring's
     // worth of bytes; anything else outside a completed span is lost.
     fedBytes_ += length;
+    // Only 0x7E and 0x7F change anything but the count, so the bytes between them are counted
+    // in one step (a flood of traced datagrams passes every byte through here).
+    const auto advance = [this](size_t bytes) {
+        if (frameCount_ < FrameDecoder::kNoFrame) {
+            frameCount_ = static_cast<uint16_t>(
+                std::min<size_t>(frameCount_ + bytes, FrameDecoder::kNoFrame));
+        }
+    };
+    size_t counted = 0;
     for (size_t i = 0; i < length; ++i) {
         const uint8_t c = data[i];
-        if (frameCount_ < FrameDecoder::kNoFrame) {
-            ++frameCount_;
+        if (c != kFrameStart && c != kFrameEnd) {
+            continue;
         }
+        advance(i + 1 - counted);
+        counted = i + 1;
         if (c == kFrameStart) {
             frameCount_ = 1;
-        } else if (c == kFrameEnd && frameCount_ <= FrameDecoder::kRingSize) {
+        } else if (frameCount_ <= FrameDecoder::kRingSize) {
             framedBytes_ += frameCount_;
             frameCount_ = FrameDecoder::kNoFrame;
         }
     }
+    advance(length - counted);
 }
 
 SessionFigures SessionTracker::Figures() const {
     const std::lock_guard<std::mutex> lock(mutex_);
     SessionFigures figures = counts_;
+    figures.systemDropsKnown = dropsKnown_.load(std::memory_order_relaxed);
     const uint64_t open = frameCount_ <= FrameDecoder::kRingSize ? frameCount_ : 0;
     figures.bytesDropped = fedBytes_ - framedBytes_ - std::min(open, fedBytes_ - framedBytes_);
     figures.replyMinMs = replies_.Min();

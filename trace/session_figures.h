@@ -5,7 +5,11 @@
 // traced block (decoded fields, reply time, a sender other than the destination).
 //
 // Reply time is the time from the last packet sent to the address and port a datagram came
-// from (or, when none went there, to the destination) to the moment the datagram is traced.
+// from (or, when none went there, to the destination) to the moment the datagram reached the
+// socket as the system tells it (else the moment it is traced).
+//
+// Datagrams the system dropped before one and a datagram that arrived cut are said in lines
+// of their own (receive_note_line.h) and counted, whether decoding is on or not.
 
 #include "trace/reply_histogram.h"
 #include "trace/trace_line.h"
@@ -28,6 +32,11 @@ struct SessionFigures {
     uint64_t bytesSent = 0;  // as they left: the coded frame when frame coding was on
     uint64_t datagramsReceived = 0;
     uint64_t bytesReceived = 0;
+    // Datagrams the system dropped on the socket before they could be received, and datagrams
+    // that arrived longer than the receive buffer and were traced cut.
+    uint64_t droppedBySystem = 0;
+    uint64_t cut = 0;
+    bool systemDropsKnown = true;  // false where the system does not count a socket's drops
     uint64_t framesDecoded = 0;
     // Bytes fed to the frame decoder that lie in no completed frame and wait in no open one.
     uint64_t bytesDropped = 0;
@@ -44,6 +53,9 @@ struct SessionFigures {
 // The figures as lines ("sent: 3 datagrams, 15 bytes" ...), each ending in "\n".
 std::string FormatSessionFigures(const SessionFigures& figures);
 
+// "the trace is incomplete: ..." when datagrams were dropped by the system or cut, else empty.
+std::string TraceIncompleteNote(const SessionFigures& figures);
+
 // What the engine's controls said when a block was traced.
 struct TraceContext {
     bool substitution = false;        // received datagrams are cut into frames
@@ -54,13 +66,17 @@ struct TraceContext {
 class SessionTracker {
 public:
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
+    // The system clock in µs since the Unix epoch, the clock of the receive times.
+    using SystemClock = std::function<int64_t()>;
 
     // Senders remembered for "new sender"; beyond this many, further ones are not counted.
     static constexpr size_t kMaxSenders = 65536;
     // Reply times are kept per millisecond up to this value; longer ones count as this.
     static constexpr uint32_t kReplyBuckets = ReplyHistogram::kBuckets;
 
-    explicit SessionTracker(Clock clock = &std::chrono::steady_clock::now);
+    explicit SessionTracker(Clock clock = &std::chrono::steady_clock::now,
+                            SystemClock systemClock = &SystemMicros);
+    static int64_t SystemMicros();
 
     // Decoded lines on or off; any thread, takes effect with the next block.
     void SetDecode(bool on) { decode_.store(on, std::memory_order_relaxed); }
@@ -69,6 +85,12 @@ public:
     // Takes note of one traced block (in the order the engine traces them) and, with
     // decoding on, appends the lines that explain it to `text`.
     void Observe(const TraceBlock& block, const TraceContext& context, std::string& text);
+
+    // Counts datagrams the system dropped after the last one received (told as the channel
+    // closes) and returns the line that says so.
+    std::string ObserveDroppedAfterLast(uint64_t count);
+    // Where the system does not count a socket's drops, the figures say so. Any thread.
+    void SetSystemDropsKnown(bool known) { dropsKnown_.store(known, std::memory_order_relaxed); }
 
     // Any thread.
     SessionFigures Figures() const;
@@ -80,12 +102,15 @@ private:
     void ObserveSent(const TraceBlock& block, bool decode, std::string& text);
     void ObserveReceived(const TraceBlock& block, const TraceContext& context, bool decode,
                          std::string& text);
-    std::optional<uint32_t> ReplyTime(Key sender, Key destination,
-                                      std::chrono::steady_clock::time_point now) const;
+    // When the datagram of `block` reached the socket, on the tracker's clock.
+    std::chrono::steady_clock::time_point ArrivalTime(const TraceBlock& block) const;
+    std::optional<uint32_t> ReplyTime(Key sender, Key destination, const TraceBlock& block) const;
     void CountDropped(const uint8_t* data, size_t length);
 
     Clock clock_;
+    SystemClock systemClock_;
     std::atomic<bool> decode_{false};
+    std::atomic<bool> dropsKnown_{true};
 
     mutable std::mutex mutex_;
     SessionFigures counts_;  // all but the reply figures and bytesDropped

@@ -25,6 +25,14 @@ void AppendDecimal(std::string& out, uint32_t value, int width) {
     }
 }
 
+// Exactly `width` digits of a value below 10^width.
+void PutDigits(char* out, uint32_t value, int width) {
+    for (int i = width - 1; i >= 0; --i) {
+        out[i] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+}
+
 void AppendDump(std::string& out, const uint8_t* data, size_t length) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     if (data == nullptr || length == 0) {
@@ -57,24 +65,45 @@ void AppendTraceLine(std::string& out, const TraceBlock& block, const LocalTime&
     const size_t dumpLength = block.data != nullptr ? block.length : 0;
     out.reserve(out.size() + kTracePrefixWidth + 5 + dumpLength * 3 + 1);
     if (block.stage == 0) {
-        AppendDecimal(out, time.hour, 2);
-        out += ':';
-        AppendDecimal(out, time.minute, 2);
-        out += ':';
-        AppendDecimal(out, time.second, 2);
-        out += '.';
-        AppendDecimal(out, time.millisecond, 3);
-        out += ' ';
         uint8_t octets[4];
         std::memcpy(octets, &block.address, sizeof octets);
-        for (int i = 0; i < 4; ++i) {
-            if (i != 0) {
-                out += '.';
+        if (time.hour < 100 && time.minute < 100 && time.second < 100 && time.millisecond < 1000) {
+            // Every field fits its width (always, from a real clock): the prefix has a fixed
+            // layout and is written in one piece, which a trace of every datagram of a flood
+            // notices.
+            char prefix[kTracePrefixWidth];
+            PutDigits(prefix, time.hour, 2);
+            prefix[2] = ':';
+            PutDigits(prefix + 3, time.minute, 2);
+            prefix[5] = ':';
+            PutDigits(prefix + 6, time.second, 2);
+            prefix[8] = '.';
+            PutDigits(prefix + 9, time.millisecond, 3);
+            prefix[12] = ' ';
+            for (int i = 0; i < 4; ++i) {
+                PutDigits(prefix + 13 + 4 * i, octets[i], 3);
+                prefix[16 + 4 * i] = i < 3 ? '.' : ':';
             }
-            AppendDecimal(out, octets[i], 3);
+            PutDigits(prefix + 29, block.port, 5);
+            out.append(prefix, sizeof prefix);
+        } else {
+            AppendDecimal(out, time.hour, 2);
+            out += ':';
+            AppendDecimal(out, time.minute, 2);
+            out += ':';
+            AppendDecimal(out, time.second, 2);
+            out += '.';
+            AppendDecimal(out, time.millisecond, 3);
+            out += ' ';
+            for (int i = 0; i < 4; ++i) {
+                if (i != 0) {
+                    out += '.';
+                }
+                AppendDecimal(out, octets[i], 3);
+            }
+            out += ':';
+            AppendDecimal(out, block.port, 5);
         }
-        out += ':';
-        AppendDecimal(out, block.port, 5);
     } else {
         out += kContinuationFiller;
     }

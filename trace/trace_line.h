@@ -21,6 +21,12 @@ struct TraceBlock {
     uint32_t address = 0;  // IPv4, network byte order: printed in memory order
     uint16_t port = 0;
     int stage = 0;  // 0 = block as sent or received, otherwise a continuation line
+    // When the datagram reached the socket (system clock, µs since the Unix epoch); 0 unknown.
+    int64_t receivedMicros = 0;
+    // The datagram's length as it arrived when it was cut (> length); 0 when whole.
+    uint32_t wireLength = 0;
+    // Datagrams the system dropped on the socket just before this one (received stage 0 only).
+    uint32_t droppedBefore = 0;
 };
 
 // The block as the engine's trace callback describes it: a null `data` counts as no bytes and

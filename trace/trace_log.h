@@ -29,6 +29,11 @@ public:
 
     // Always 1 (the engine ignores the result).
     int TraceData(const TraceBlock& block);
+    // A line of its own that belongs to no block (lines ending in "\n"): to the debug sink,
+    // the buffer, the listener, and the record sinks as a received continuation line without
+    // bytes, so that a log keeps it and a capture, which keeps only what was on the wire,
+    // does not.
+    void TraceNote(const std::string& text);
 
     // Set before the engine can trace.
     void SetAnnotator(Annotator annotator) { annotator_ = std::move(annotator); }

@@ -1,5 +1,6 @@
 #include "transport/io_driver.h"
 
+#include "link/receive_facts.h"
 #include "transport/transport_state.h"
 #include "transport/worker.h"
 #include "transport/worker_threads.h"
@@ -98,6 +99,7 @@ void cnsIoDriver::Shutdown(cnsLibnetProvider* channel) {
     WorkerThreads().JoinEnded(threadCount_, [&state] { --state.pendingQuits; });
     --state.openDrivers;
     started_ = false;
+    ReportDropsAfterLastDatagram();
 
     // Unlike a system where a closed socket stays safe to complete against, this driver and
     // its channel are about to be released: the socket is closed even while other drivers'
@@ -110,6 +112,23 @@ void cnsIoDriver::Shutdown(cnsLibnetProvider* channel) {
             freeList_ = nullptr;
         }
         ReleaseAllRecords();
+    }
+}
+
+void cnsIoDriver::ReportDropsAfterLastDatagram() {
+    NativeHandle socket = 0;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (!socket_.Valid() || !Transport().port) {
+            return;
+        }
+        socket = socket_.Handle();
+    }
+    // The workers have ended, so no datagram is delivered any more: what the system dropped
+    // since the last one would otherwise go unsaid.
+    const uint32_t dropped = Transport().port->DropsAfterLastDatagram(socket);
+    if (dropped != 0) {
+        NoteDroppedAfterLast(dropped);
     }
 }
 

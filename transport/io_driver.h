@@ -85,6 +85,8 @@ private:
                        uint32_t tag);
     bool SetUpSocket(const nsOpenParams& params);
     void CloseEndpoint();
+    // Tells the application of datagrams the system dropped after the last one delivered.
+    void ReportDropsAfterLastDatagram();
     uintptr_t Key() const { return reinterpret_cast<uintptr_t>(channel_); }
 
     // Serial line (serial_driver.cpp).

@@ -1,6 +1,7 @@
 #include "transport/worker.h"
 
 #include "link/ns_address.h"
+#include "link/receive_facts.h"
 #include "platform/debug_output.h"
 #include "platform/thread_id.h"
 #include "transport/channel_table.h"
@@ -48,7 +49,15 @@ void ReturnRecord(cnsIoDriver* driver, uintptr_t key, nsOverlapped* record) {
     driver->DeleteOverlapped(record);
 }
 
-void DeliverReceive(const nsOverlapped& record, uint32_t bytes) {
+ReceiveFacts FactsOf(const DatagramFacts& datagram) {
+    ReceiveFacts facts;
+    facts.receivedMicros = datagram.receivedMicros;
+    facts.wireLength = datagram.wireLength;
+    facts.droppedBefore = datagram.droppedBefore;
+    return facts;
+}
+
+void DeliverReceive(const nsOverlapped& record, const Completion& completion) {
     // Every datagram goes to the lowest open channel, whichever socket it came in on.
     ChannelPin target = PinLowestOpenChannel();
     if (!target) {
@@ -57,7 +66,19 @@ void DeliverReceive(const nsOverlapped& record, uint32_t bytes) {
     nsAddress sender;
     sender.address = record.peer.address;
     sender.port = SocketAddressPort(record.peer);
-    target->Link().ReceiveChunk(sender, record.data, bytes);
+    // The trace callback reads what the system told about the datagram on this thread.
+    const ReceiveFacts facts = FactsOf(completion.datagram);
+    const ReceiveFactsScope scope(facts);
+    target->Link().ReceiveChunk(sender, record.data, completion.bytes);
+}
+
+// A datagram of no bytes is not delivered (the link protocol has nothing to take from it), but
+// it was on the wire: the application hears of it.
+void NoteEmpty(const nsOverlapped& record, const Completion& completion) {
+    nsAddress sender;
+    sender.address = record.peer.address;
+    sender.port = SocketAddressPort(record.peer);
+    NoteEmptyDatagram(sender, FactsOf(completion.datagram));
 }
 
 }  // namespace
@@ -129,7 +150,9 @@ void WorkerThread() {
                 if (channel->Receiving() == 1) {
                     // A failed receive (port unreachable, aborted) reports 0 bytes.
                     if (completion.bytes > 0) {
-                        DeliverReceive(*record, completion.bytes);
+                        DeliverReceive(*record, completion);
+                    } else if (completion.error == kErrorNone && !driver->IsSerial()) {
+                        NoteEmpty(*record, completion);
                     }
                     EmitDeleteLine(key, driver);
                     driver->PostReceive();

@@ -10,9 +10,11 @@
 #include "app/session_settings.h"
 #include "app/settings.h"
 #include "link/hex_text.h"
+#include "platform/completion_port.h"
 #include "platform/debug_output.h"
 #include "platform/message_box.h"
 #include "platform/stop_signal.h"
+#include "platform/udp_statistics.h"
 #include "record/session_recorder.h"
 #include "trace/session_figures.h"
 
@@ -34,6 +36,12 @@ Standard output carries the trace: one line per datagram, time, peer address:por
 (<-- sent, --> received) and the bytes; with frame coding on, the coded frame of a sent packet
 and every frame decoded from a received datagram follow as indented "..." lines. Message boxes
 appear on standard error as "caption: text".
+
+A received datagram longer than the 500-byte receive buffer is traced cut, followed by
+"...! cut: N bytes arrived, 500 kept". Datagrams the system dropped before they could be
+received (a full socket buffer under a flood) are said where they were lost, by the line
+"...! N datagrams dropped by the system here" before the next datagram received; a session
+whose trace is incomplete says so on standard error at the end.
 
 The session ends --wait ms after the last packet has left, after --count received datagrams,
 at Ctrl+C, SIGTERM or SIGHUP (a closed terminal), or when the reader of standard output goes
@@ -169,8 +177,10 @@ void AddClientOptions(CLI::App& app, ClientOptions& options) {
                  "the destination is said once as \"...= new sender ADDRESS:PORT\"");
     app.add_flag("--stats", options.stats,
                  "At the end, the session figures on standard error: datagrams and bytes each "
-                 "way, frames decoded and bytes the frame decoder dropped, reply times (count, "
-                 "min, median, max ms), senders seen");
+                 "way, datagrams the system dropped before they could be received and datagrams "
+                 "that arrived cut (\"dropped by the system: N datagrams, cut: M datagrams\"), "
+                 "frames decoded and bytes the frame decoder dropped, reply times (count, min, "
+                 "median, max ms, from the moment the reply reached the socket), senders seen");
     app.add_option("--log", options.logFile,
                    "Append the session to this file: a \"# \" header line (date, version, read "
                    "port, destination, frame switch), then every trace line as printed, each "
@@ -278,6 +288,12 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
     }
     logic.Session().SetDecode(options.decode);
     logic.AddRecordSink(&recorder);
+    // Where the system does not count a socket's drops, its count for all programs is all
+    // there is to go by.
+    const bool watchSystemCount =
+        !CompletionPort::CountsSocketDrops() && options.serialDevice.empty();
+    const uint64_t udpErrorsAtStart =
+        watchSystemCount ? SystemUdpReceiveErrors().value_or(UINT64_MAX) : UINT64_MAX;
     logic.Initialise();
     const uint8_t channelNumber = logic.Request().channelNumber;
     // The socket is bound to every local address.
@@ -353,8 +369,23 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
         PrintErrorLine("tarvu-cli: %zu trace line%s not written to standard output", unwritten,
                        unwritten == 1 ? "" : "s");
     }
+    const SessionFigures figures = logic.Session().Figures();
     if (options.stats) {
-        PrintSessionFigures(logic.Session().Figures(), stderr);
+        PrintSessionFigures(figures, stderr);
+    }
+    // Said whether or not the figures were asked for: the trace looks whole when it is not.
+    const std::string incomplete = TraceIncompleteNote(figures);
+    if (!incomplete.empty()) {
+        PrintErrorLine("tarvu-cli: %s", incomplete.c_str());
+    }
+    const uint64_t udpErrorsAtEnd =
+        udpErrorsAtStart != UINT64_MAX ? SystemUdpReceiveErrors().value_or(0) : 0;
+    if (udpErrorsAtStart != UINT64_MAX && udpErrorsAtEnd > udpErrorsAtStart) {
+        PrintErrorLine(
+            "tarvu-cli: the system could not deliver %llu UDP datagrams while the "
+            "session ran (counted for all programs together; this system does not "
+            "count them per socket): the trace may be incomplete",
+            static_cast<unsigned long long>(udpErrorsAtEnd - udpErrorsAtStart));
     }
     // A console close (Windows) that waits for the closing sequence may now end the process.
     StopCompleted();

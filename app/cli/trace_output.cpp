@@ -1,5 +1,6 @@
 #include "app/cli/trace_output.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -8,6 +9,10 @@ namespace {
 
 // How long one wait for room in the output lasts before the writer looks whether to give up.
 constexpr int kPollMs = 20;
+// A batch this large or larger counts as a flood: the writer then takes the next batch after
+// this tick instead of being woken by the next line.
+constexpr size_t kFloodLines = 16;
+constexpr auto kFloodTick = std::chrono::milliseconds(5);
 
 }  // namespace
 
@@ -21,16 +26,22 @@ TraceOutput::~TraceOutput() {
 }
 
 void TraceOutput::Append(const std::string& line) {
+    bool wake = false;
     {
         const std::lock_guard<std::mutex> lock(mutex_);
-        if (givingUp_ || closed_ || queuedBytes_ + line.size() > capacity_) {
+        if (givingUp_ || closed_ || queued_.size() + line.size() > capacity_) {
             ++lost_;
             return;
         }
-        queuedBytes_ += line.size();
-        queue_.push_back(line);
+        queued_ += line;
+        queuedEnds_.push_back(queued_.size());
+        // A busy writer takes this line with its next batch; waking it costs a system call.
+        wake = writerWaiting_;
+        writerWaiting_ = false;
     }
-    changed_.notify_all();
+    if (wake) {
+        changed_.notify_all();
+    }
 }
 
 size_t TraceOutput::Finish(const std::function<bool()>& stopRequested,
@@ -42,7 +53,7 @@ size_t TraceOutput::Finish(const std::function<bool()>& stopRequested,
     std::unique_lock<std::mutex> lock(mutex_);
     finishing_ = true;
     changed_.notify_all();
-    while (!queue_.empty() || writing_) {
+    while (!queuedEnds_.empty() || writing_) {
         if (!stopSeen && stopRequested && stopRequested()) {
             stopSeen = true;
             deadline = Clock::now() + grace;
@@ -71,53 +82,67 @@ void TraceOutput::GiveUp() {
 }
 
 void TraceOutput::Run() {
+    std::string batch;
+    std::vector<size_t> ends;
+    bool flood = false;
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] { return givingUp_ || finishing_ || !queue_.empty(); });
-        if (givingUp_ || (queue_.empty() && finishing_)) {
+        if (flood) {
+            // Not woken by lines: only the end of the session cuts the tick short.
+            changed_.wait_for(lock, kFloodTick, [this] { return givingUp_ || finishing_; });
+        }
+        writerWaiting_ = true;
+        changed_.wait(lock, [this] { return givingUp_ || finishing_ || !queuedEnds_.empty(); });
+        writerWaiting_ = false;
+        if (givingUp_ || (queuedEnds_.empty() && finishing_)) {
             break;
         }
-        if (queue_.empty()) {
-            continue;
-        }
-        std::string line = std::move(queue_.front());
-        queue_.pop_front();
-        queuedBytes_ -= line.size();
+        batch.swap(queued_);
+        ends.swap(queuedEnds_);
+        flood = ends.size() >= kFloodLines;
         writing_ = true;
         lock.unlock();
-        const bool written = WriteLine(line);
+        const size_t whole = WriteBatch(batch, ends);
         lock.lock();
         writing_ = false;
-        lost_ += written ? 0 : 1;
+        lost_ += ends.size() - whole;
+        // The emptied buffers go back to the queue, which keeps their room.
+        batch.clear();
+        ends.clear();
+        if (queuedEnds_.empty()) {
+            queued_.swap(batch);
+            queuedEnds_.swap(ends);
+        }
         changed_.notify_all();
     }
-    lost_ += queue_.size();
-    queue_.clear();
-    queuedBytes_ = 0;
+    lost_ += queuedEnds_.size();
+    queued_.clear();
+    queuedEnds_.clear();
 }
 
-bool TraceOutput::WriteLine(const std::string& line) {
+size_t TraceOutput::WriteBatch(const std::string& batch, const std::vector<size_t>& ends) {
     size_t done = 0;
-    while (done < line.size()) {
+    while (done < batch.size()) {
         {
             const std::lock_guard<std::mutex> lock(mutex_);
             if (givingUp_ || closed_) {
-                return false;
+                break;
             }
         }
-        const long n = output_.WriteSome(line.data() + done, line.size() - done, kPollMs);
+        const long n = output_.WriteSome(batch.data() + done, batch.size() - done, kPollMs);
         if (n == kOutputClosed) {
             if (!closed_.exchange(true) && onClosed_) {
                 onClosed_();
             }
-            return false;
+            break;
         }
         if (n < 0) {
-            return false;
+            break;
         }
         done += static_cast<size_t>(n);
     }
-    return true;
+    // A line cut off in the middle counts as not written.
+    return static_cast<size_t>(std::upper_bound(ends.begin(), ends.end(), done) - ends.begin());
 }
 
 }  // namespace tarvu::cli

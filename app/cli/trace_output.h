@@ -3,7 +3,10 @@
 // goes on at once; a writer thread of its own writes them, in order, without ever blocking for
 // long: a terminal or pipe that stops taking output (nobody reads it, a suspended pager) holds
 // up only the writer, and at the end of a session that was asked to stop the lines it could not
-// write are counted instead of waited for.
+// write are counted instead of waited for. The writer takes every line that waits at once and
+// writes them with as few calls as the output allows; under a flood it takes them every few
+// milliseconds instead of being woken for each line, so that it leaves the engine's worker the
+// processor.
 
 #include "platform/output_stream.h"
 
@@ -11,11 +14,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
-#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace tarvu::cli {
 
@@ -47,8 +50,10 @@ public:
 
 private:
     void Run();
-    // Writes all of `line`; false when the output refused it or the writer was told to give up.
-    bool WriteLine(const std::string& line);
+    // Writes the lines of `batch` (each ending at its offset in `ends`); returns how many were
+    // written whole, stopping early when the output refused them or the writer was told to
+    // give up.
+    size_t WriteBatch(const std::string& batch, const std::vector<size_t>& ends);
     void GiveUp();
 
     OutputStream output_;
@@ -58,11 +63,14 @@ private:
 
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<std::string> queue_;
-    size_t queuedBytes_ = 0;
-    bool writing_ = false;    // the writer holds a line taken from the queue
-    bool finishing_ = false;  // the writer ends once the queue is empty
-    bool givingUp_ = false;   // the writer ends at once; what is left is counted
+    // The lines handed over and not yet taken by the writer, one after another, and where
+    // each of them ends: the writer takes them all at once and writes them together.
+    std::string queued_;
+    std::vector<size_t> queuedEnds_;
+    bool writerWaiting_ = false;  // the writer sleeps until a line comes; only then is it woken
+    bool writing_ = false;        // the writer holds lines taken from the queue
+    bool finishing_ = false;      // the writer ends once the queue is empty
+    bool givingUp_ = false;       // the writer ends at once; what is left is counted
     size_t lost_ = 0;
     std::thread thread_;
 };

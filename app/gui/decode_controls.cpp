@@ -64,7 +64,13 @@ void DecodeControls::ShowFiguresWindow() {
 }
 
 QString DecodeControls::FiguresText() const {
-    std::string text = FormatSessionFigures(session_.Figures());
+    const SessionFigures figures = session_.Figures();
+    // An incomplete trace is said first: it changes what every other figure means.
+    std::string text = TraceIncompleteNote(figures);
+    if (!text.empty()) {
+        text += "\n";
+    }
+    text += FormatSessionFigures(figures);
     if (!text.empty() && text.back() == '\n') {
         text.pop_back();
     }

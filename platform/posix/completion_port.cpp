@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <ctime>
+#include <linux/sock_diag.h>
 #include <poll.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
@@ -25,10 +27,21 @@ constexpr int kMaxEvents = 16;
 // Receives of at most kAheadSlotBytes are served from them; larger ones read directly.
 constexpr size_t kAheadBatch = 16;
 constexpr size_t kAheadSlotBytes = 512;
+// Room for what the system puts beside a datagram: its socket's drop counter (SO_RXQ_OVFL) and
+// its receive time (SO_TIMESTAMPNS).
+constexpr size_t kControlBytes = CMSG_SPACE(sizeof(uint32_t)) + CMSG_SPACE(sizeof(timespec));
+
+// A datagram's length as it arrived and the control data that came with it.
+struct DatagramControl {
+    uint32_t length = 0;
+    uint32_t dropCount = 0;  // the socket's drop counter when the datagram was queued
+    int64_t receivedMicros = 0;
+};
 
 struct AheadDatagram {
-    uint32_t length = 0;  // the datagram's real length, even when the slot holds less
+    DatagramControl facts;  // length: the real one, even when the slot holds less
     sockaddr_in source{};
+    alignas(cmsghdr) uint8_t control[kControlBytes];
     uint8_t data[kAheadSlotBytes];
 };
 
@@ -48,6 +61,39 @@ struct ReadAhead {
 thread_local uint64_t tRunningOn = 0;
 std::atomic<uint64_t> gNextSerial{1};
 
+// Asks the system to put the socket's drop counter and the receive time beside every datagram.
+// A refusal leaves those facts at 0; receiving works without them.
+void AskForDatagramFacts(int fd) {
+    const int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_RXQ_OVFL, &on, sizeof on);
+    ::setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
+}
+
+void ReadControl(msghdr& header, DatagramControl* out) {
+    // The system leaves the drop counter out while it is 0.
+    out->dropCount = 0;
+    out->receivedMicros = 0;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&header); c != nullptr; c = CMSG_NXTHDR(&header, c)) {
+        if (c->cmsg_level != SOL_SOCKET) {
+            continue;
+        }
+        if (c->cmsg_type == SO_RXQ_OVFL && c->cmsg_len >= CMSG_LEN(sizeof(uint32_t))) {
+            std::memcpy(&out->dropCount, CMSG_DATA(c), sizeof(uint32_t));
+        } else if (c->cmsg_type == SCM_TIMESTAMPNS && c->cmsg_len >= CMSG_LEN(sizeof(timespec))) {
+            timespec when{};
+            std::memcpy(&when, CMSG_DATA(c), sizeof when);
+            out->receivedMicros = static_cast<int64_t>(when.tv_sec) * 1000000 + when.tv_nsec / 1000;
+        }
+    }
+}
+
+// How far a drop counter (modulo 2^32) has moved on from `last`; a counter that seems to go
+// back (a datagram queued before the counter was asked for) moves nothing.
+uint32_t DropsSince(uint32_t last, uint32_t now) {
+    const uint32_t moved = now - last;
+    return moved < 0x80000000u ? moved : 0;
+}
+
 }  // namespace
 
 struct CompletionPort::Registration {
@@ -57,6 +103,8 @@ struct CompletionPort::Registration {
     std::deque<PendingReceive> receives;
     std::deque<Overlapped*> readiness;
     std::unique_ptr<ReadAhead> ahead;  // made by the first receive that uses it
+    bool factsAsked = false;           // AskForDatagramFacts was called for the socket
+    uint32_t dropCount = 0;            // the drop counter of the last datagram handed out
     bool inEpoll = false;
     uint32_t mask = 0;
 
@@ -145,6 +193,10 @@ int CompletionPort::PostReceiveFrom(int fd, Overlapped* op, uint8_t* buffer, uin
         return -1;
     }
     Registration& reg = *found->second;
+    if (!reg.factsAsked) {
+        AskForDatagramFacts(fd);
+        reg.factsAsked = true;
+    }
     const PendingReceive receive{op, buffer, capacity, from, fromLength};
     // A datagram that is already waiting is taken at once, but only when no earlier receive
     // is outstanding, so that receives complete in the order they were posted.
@@ -180,8 +232,9 @@ void CompletionPort::Post(uint32_t bytes, uintptr_t key, Overlapped* op) {
 bool CompletionPort::Get(Completion* out, int timeoutMs) {
     using Clock = std::chrono::steady_clock;
     const bool bounded = timeoutMs >= 0;
+    // The worker waits without a time-out for every completion: it reads no clock.
     const Clock::time_point deadline =
-        Clock::now() + std::chrono::milliseconds(bounded ? timeoutMs : 0);
+        bounded ? Clock::now() + std::chrono::milliseconds(timeoutMs) : Clock::time_point{};
     const auto remaining = [&]() -> int {
         if (!bounded) {
             return kWaitInfinite;
@@ -242,17 +295,49 @@ size_t CompletionPort::DiscardKey(uintptr_t key) {
     return before - queue_.size();
 }
 
+bool CompletionPort::CountsSocketDrops() {
+    return true;
+}
+
+uint32_t CompletionPort::DropsAfterLastDatagram(int fd) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = byFd_.find(fd);
+    if (found == byFd_.end()) {
+        return 0;
+    }
+    uint32_t memory[SK_MEMINFO_VARS] = {};
+    socklen_t length = sizeof memory;
+    if (::getsockopt(fd, SOL_SOCKET, SO_MEMINFO, memory, &length) != 0 ||
+        length <= SK_MEMINFO_DROPS * sizeof(uint32_t)) {
+        return 0;
+    }
+    return DropsSince(found->second->dropCount, memory[SK_MEMINFO_DROPS]);
+}
+
 void CompletionPort::QueueLocked(const Completion& completion) {
     queue_.push_back(completion);
     changed_.notify_all();
 }
 
-void CompletionPort::CompleteLocked(uintptr_t key, Overlapped* op, uint32_t bytes, uint32_t error) {
+void CompletionPort::CompleteLocked(uintptr_t key, Overlapped* op, uint32_t bytes, uint32_t error,
+                                    const DatagramFacts& facts) {
     if (op != nullptr) {
         op->status = error;
         op->bytes = bytes;
     }
-    QueueLocked(Completion{bytes, key, op, error});
+    QueueLocked(Completion{bytes, key, op, error, facts});
+}
+
+DatagramFacts CompletionPort::HandOutLocked(Registration& reg, uint32_t length, uint32_t dropCount,
+                                            int64_t receivedMicros) {
+    DatagramFacts facts;
+    facts.wireLength = length;
+    facts.receivedMicros = receivedMicros;
+    facts.droppedBefore = DropsSince(reg.dropCount, dropCount);
+    if (facts.droppedBefore != 0) {
+        reg.dropCount = dropCount;
+    }
+    return facts;
 }
 
 bool CompletionPort::TryReceiveLocked(Registration& reg, const PendingReceive& receive) {
@@ -270,7 +355,8 @@ bool CompletionPort::TryReceiveLocked(Registration& reg, const PendingReceive& r
         }
     }
     const AheadDatagram& datagram = reg.ahead->slots[reg.ahead->next++];
-    const uint32_t stored = std::min<uint32_t>(datagram.length, kAheadSlotBytes);
+    const uint32_t length = datagram.facts.length;
+    const uint32_t stored = std::min<uint32_t>(length, kAheadSlotBytes);
     const uint32_t bytes = std::min(stored, receive.capacity);
     std::memcpy(receive.buffer, datagram.data, bytes);
     if (receive.from != nullptr) {
@@ -279,8 +365,9 @@ bool CompletionPort::TryReceiveLocked(Registration& reg, const PendingReceive& r
     if (receive.fromLength != nullptr) {
         *receive.fromLength = kSocketAddressLength;
     }
-    CompleteLocked(reg.key, receive.op, bytes,
-                   datagram.length > bytes ? kErrorMoreData : kErrorNone);
+    CompleteLocked(
+        reg.key, receive.op, bytes, length > bytes ? kErrorMoreData : kErrorNone,
+        HandOutLocked(reg, length, datagram.facts.dropCount, datagram.facts.receivedMicros));
     return true;
 }
 
@@ -297,6 +384,8 @@ bool CompletionPort::ReadAheadLocked(Registration& reg, uint32_t* error) {
         messages[i].msg_hdr.msg_iovlen = 1;
         messages[i].msg_hdr.msg_name = &ahead.slots[i].source;
         messages[i].msg_hdr.msg_namelen = sizeof ahead.slots[i].source;
+        messages[i].msg_hdr.msg_control = ahead.slots[i].control;
+        messages[i].msg_hdr.msg_controllen = kControlBytes;
     }
     for (;;) {
         // MSG_TRUNC makes each length the datagram's real one. A failure after the first
@@ -304,9 +393,9 @@ bool CompletionPort::ReadAheadLocked(Registration& reg, uint32_t* error) {
         const int got =
             ::recvmmsg(reg.fd, messages.data(), kAheadBatch, MSG_DONTWAIT | MSG_TRUNC, nullptr);
         if (got > 0) {
-            for (int i = 0; i < got; ++i) {
-                ahead.slots[static_cast<size_t>(i)].length =
-                    messages[static_cast<size_t>(i)].msg_len;
+            for (size_t i = 0; i < static_cast<size_t>(got); ++i) {
+                ahead.slots[i].facts.length = messages[i].msg_len;
+                ReadControl(messages[i].msg_hdr, &ahead.slots[i].facts);
             }
             ahead.next = 0;
             ahead.count = static_cast<size_t>(got);
@@ -326,12 +415,21 @@ bool CompletionPort::ReadAheadLocked(Registration& reg, uint32_t* error) {
 bool CompletionPort::ReceiveOneLocked(Registration& reg, const PendingReceive& receive) {
     for (;;) {
         sockaddr_in source{};
-        socklen_t length = sizeof source;
-        // MSG_TRUNC makes recvfrom report the datagram's real length.
-        const ssize_t got =
-            ::recvfrom(reg.fd, receive.buffer, receive.capacity, MSG_DONTWAIT | MSG_TRUNC,
-                       reinterpret_cast<sockaddr*>(&source), &length);
+        iovec part{receive.buffer, receive.capacity};
+        alignas(cmsghdr) uint8_t control[kControlBytes];
+        msghdr header{};
+        header.msg_name = &source;
+        header.msg_namelen = sizeof source;
+        header.msg_iov = &part;
+        header.msg_iovlen = 1;
+        header.msg_control = control;
+        header.msg_controllen = sizeof control;
+        // MSG_TRUNC makes recvmsg report the datagram's real length.
+        const ssize_t got = ::recvmsg(reg.fd, &header, MSG_DONTWAIT | MSG_TRUNC);
         if (got >= 0) {
+            DatagramControl facts;
+            facts.length = static_cast<uint32_t>(got);
+            ReadControl(header, &facts);
             if (receive.from != nullptr) {
                 *receive.from = FromSockaddr(source);
             }
@@ -340,7 +438,8 @@ bool CompletionPort::ReceiveOneLocked(Registration& reg, const PendingReceive& r
             }
             const bool cut = static_cast<size_t>(got) > receive.capacity;
             CompleteLocked(reg.key, receive.op, cut ? receive.capacity : static_cast<uint32_t>(got),
-                           cut ? kErrorMoreData : kErrorNone);
+                           cut ? kErrorMoreData : kErrorNone,
+                           HandOutLocked(reg, facts.length, facts.dropCount, facts.receivedMicros));
             return true;
         }
         if (errno == EINTR) {

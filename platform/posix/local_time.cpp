@@ -10,8 +10,14 @@ LocalTime GetLocalTime() {
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) % 1000;
-    std::tm tm{};
-    localtime_r(&seconds, &tm);
+    // A flood traces thousands of lines a second: each thread works the local time of a second
+    // out once (a new second, and so a change of the zone's offset, is worked out afresh).
+    thread_local std::time_t cachedSecond = -1;
+    thread_local std::tm tm{};
+    if (seconds != cachedSecond) {
+        localtime_r(&seconds, &tm);
+        cachedSecond = seconds;
+    }
     LocalTime t;
     t.hour = static_cast<uint16_t>(tm.tm_hour);
     t.minute = static_cast<uint16_t>(tm.tm_min);

@@ -40,6 +40,7 @@ struct OutputStream::State {
     // A descriptor of our own for the same pipe or terminal, opened non-blocking; -1 if none.
     int ownFd = -1;
     bool isSocket = false;
+    bool isRegular = false;  // a file on disk: always ready, never waits for a reader
     // Writes never block here (poll first, then a non-blocking or bounded write), so an
     // interruption only has to be noticed between them.
     std::atomic<bool> interrupted{false};
@@ -49,6 +50,8 @@ OutputStream::OutputStream(int fd) : state_(std::make_unique<State>()) {
     state_->fd = fd;
     state_->ownFd = ReopenNonBlocking(fd);
     state_->isSocket = IsSocket(fd);
+    struct stat status = {};
+    state_->isRegular = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
 }
 
 OutputStream::~OutputStream() {
@@ -66,6 +69,10 @@ long OutputStream::WriteSome(const char* data, size_t size, int timeoutMs) {
         return -1;
     }
     const int fd = state_->ownFd >= 0 ? state_->ownFd : state_->fd;
+    if (state_->isRegular) {
+        const ssize_t n = ::write(fd, data, size);
+        return n >= 0 ? static_cast<long>(n) : (errno == EINTR ? 0 : -1);
+    }
     pollfd ready = {fd, POLLOUT, 0};
     const int polled = ::poll(&ready, 1, timeoutMs);
     if (polled < 0) {

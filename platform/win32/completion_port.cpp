@@ -18,6 +18,16 @@ static_assert(sizeof(unsigned long) == sizeof(DWORD));
 // How long closing the port waits for the system to finish cancelled operations.
 constexpr std::chrono::seconds kDrainLimit{2};
 
+// A receive's second buffer: with it, every IPv4 datagram (at most 65,507 bytes) fits whole, so
+// the byte count tells a longer datagram's real length.
+constexpr uint32_t kOverflowBytes = 65536;
+
+int64_t NowMicros() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
 OVERLAPPED* SystemRecord(Overlapped* op) {
     std::memset(op->system, 0, sizeof op->system);
     return reinterpret_cast<OVERLAPPED*>(op->system);
@@ -79,6 +89,10 @@ CompletionPort::~CompletionPort() {
         }
         Get(&c, 20);
     }
+    // The system may still write into the overflow areas of receives it has not finished.
+    for (auto& [op, area] : receives_) {
+        static_cast<void>(area.overflow.release());
+    }
     ::CloseHandle(port_);
 }
 
@@ -117,12 +131,21 @@ int CompletionPort::PostReceiveFrom(NativeHandle fd, Overlapped* op, uint8_t* bu
     if (found == registrations_.end() || !found->second->socket) {
         return -1;
     }
-    WSABUF part{capacity, reinterpret_cast<CHAR*>(buffer)};
+    ReceiveArea& area = receives_[op];
+    area.capacity = capacity;
+    if (!spareOverflow_.empty()) {
+        area.overflow = std::move(spareOverflow_.back());
+        spareOverflow_.pop_back();
+    } else {
+        area.overflow = std::make_unique_for_overwrite<uint8_t[]>(kOverflowBytes);
+    }
+    WSABUF parts[2] = {{capacity, reinterpret_cast<CHAR*>(buffer)},
+                       {kOverflowBytes, reinterpret_cast<CHAR*>(area.overflow.get())}};
     DWORD& flags = outstanding_[op];
     flags = 0;
     DWORD got = 0;
     *fromLength = sizeof(SocketAddressV4);
-    if (::WSARecvFrom(static_cast<SOCKET>(fd), &part, 1, &got, &flags,
+    if (::WSARecvFrom(static_cast<SOCKET>(fd), parts, 2, &got, &flags,
                       reinterpret_cast<sockaddr*>(from), reinterpret_cast<INT*>(fromLength),
                       reinterpret_cast<WSAOVERLAPPED*>(SystemRecord(op)), nullptr) == 0) {
         return 0;  // its completion is queued all the same
@@ -132,11 +155,13 @@ int CompletionPort::PostReceiveFrom(NativeHandle fd, Overlapped* op, uint8_t* bu
         return 1;
     }
     if (error == WSAEMSGSIZE) {
-        // A datagram longer than the buffer was already waiting: the receive has finished,
+        // A datagram longer than both buffers was already waiting: the receive has finished,
         // cut, and (its status being a warning, not an error) its completion is queued.
         return 0;
     }
     outstanding_.erase(op);  // nothing of the system's is left to finish
+    spareOverflow_.push_back(std::move(area.overflow));
+    receives_.erase(op);
     if (error == WSAECONNRESET) {
         // A port-unreachable report waiting on the socket fails the receive at once; it is
         // handed out as a completion, as the system does when the report comes later.
@@ -170,19 +195,15 @@ int CompletionPort::PostReadiness(NativeHandle fd, Overlapped* op) {
     flags = MSG_PEEK;
     DWORD got = 0;
     OVERLAPPED* system = SystemRecord(op);
+    // A datagram that waits already ends the peek at once with "message too long": a warning,
+    // for which the system queues the completion as for success, so none is posted here.
     if (::WSARecv(static_cast<SOCKET>(fd), &none, 1, &got, &flags,
                   reinterpret_cast<WSAOVERLAPPED*>(system), nullptr) == 0 ||
-        ::WSAGetLastError() == WSA_IO_PENDING) {
+        ::WSAGetLastError() == WSA_IO_PENDING || ::WSAGetLastError() == WSAEMSGSIZE) {
         socketReadiness_[op] = true;  // the system queues its completion
         return 1;
     }
     outstanding_.erase(op);
-    if (::WSAGetLastError() == WSAEMSGSIZE) {
-        // A datagram waited already and the call failed at once, so nothing is queued: the
-        // readiness is handed out as a completion all the same.
-        ::PostQueuedCompletionStatus(port_, 0, registration.key, system);
-        return 1;
-    }
     return -1;
 }
 
@@ -202,9 +223,30 @@ bool CompletionPort::Get(Completion* out, int timeoutMs) {
         return false;  // time-out, or the port was closed
     }
     Overlapped* op = reinterpret_cast<Overlapped*>(system);
+    DatagramFacts facts;
     if (op != nullptr) {
         std::lock_guard<std::mutex> lock(mutex_);
         outstanding_.erase(op);  // the system is done with it
+        auto receive = receives_.find(op);
+        if (receive != receives_.end()) {
+            if (error == kErrorNone || error == kErrorMoreData) {
+                // The system keeps no receive time that Wine or Windows 7 offers: the moment
+                // the completion is taken stands for it.
+                facts.wireLength = bytes;
+                facts.receivedMicros = NowMicros();
+                if (bytes > receive->second.capacity) {
+                    bytes = receive->second.capacity;
+                    error = kErrorMoreData;
+                }
+            }
+            spareOverflow_.push_back(std::move(receive->second.overflow));
+            receives_.erase(receive);
+        }
+        auto requeued = queuedFacts_.find(op);
+        if (requeued != queuedFacts_.end()) {
+            facts = requeued->second;
+            queuedFacts_.erase(requeued);
+        }
         auto queued = queuedErrors_.find(op);
         if (queued != queuedErrors_.end()) {
             error = queued->second;
@@ -222,6 +264,7 @@ bool CompletionPort::Get(Completion* out, int timeoutMs) {
     out->key = key;
     out->overlapped = op;
     out->error = error;
+    out->datagram = facts;
     return true;
 }
 
@@ -243,13 +286,28 @@ size_t CompletionPort::DiscardKey(uintptr_t key) {
         }
     }
     for (const Completion& k : keep) {
-        if (k.overlapped != nullptr && k.error != kErrorNone) {
+        if (k.overlapped != nullptr) {
             std::lock_guard<std::mutex> lock(mutex_);
-            queuedErrors_[k.overlapped] = k.error;
+            if (k.error != kErrorNone) {
+                queuedErrors_[k.overlapped] = k.error;
+            }
+            if (k.datagram.wireLength != 0 || k.datagram.receivedMicros != 0) {
+                queuedFacts_[k.overlapped] = k.datagram;
+            }
         }
         Post(k.bytes, k.key, k.overlapped);
     }
     return dropped;
+}
+
+bool CompletionPort::CountsSocketDrops() {
+    // Windows counts UDP datagrams it could not deliver for the whole system only
+    // (GetUdpStatistics), never per socket.
+    return false;
+}
+
+uint32_t CompletionPort::DropsAfterLastDatagram(NativeHandle /*fd*/) {
+    return 0;
 }
 
 }  // namespace tarvu

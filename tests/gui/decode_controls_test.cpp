@@ -206,6 +206,17 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(
             label->toolTip().contains(QStringLiteral("senders seen: 2, new: 1")), kWaitMs);
         QCOMPARE(text->text(), label->toolTip());
+        QVERIFY(label->toolTip().contains(
+            QStringLiteral("dropped by the system: 0 datagrams, cut: 0 datagrams")));
+
+        // A datagram longer than the receive buffer makes the trace incomplete: said first.
+        QVERIFY(SendFromLoopback(readPort, std::vector<uint8_t>(620, 0x33)) != 0);
+        QTRY_VERIFY_WITH_TIMEOUT(label->toolTip().startsWith(
+                                     QStringLiteral("the trace is incomplete: 1 datagram cut\n")),
+                                 kWaitMs);
+        QVERIFY(label->toolTip().contains(
+            QStringLiteral("dropped by the system: 0 datagrams, cut: 1 datagrams")));
+        QCOMPARE(text->text(), label->toolTip());
         // Tooltips and window only: no control of the dialog moved or appeared.
         QCOMPARE(window->parentWidget(), nullptr);
     }

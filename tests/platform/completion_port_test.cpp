@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -145,6 +146,53 @@ TEST(CompletionPort, DatagramSizesAtTheBufferLimit) {
         EXPECT_EQ(c.error, k.error) << k.size;
         EXPECT_TRUE(std::equal(op.data, op.data + c.bytes, big.begin())) << k.size;
     }
+    port->Detach(socket.Handle());
+}
+
+int64_t NowMicros() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// Beside its bytes a receive tells the datagram's length as it arrived, also when it was cut,
+// and when it came (between the send and the completion, by the system clock).
+TEST(CompletionPort, ReceivesTellTheLengthThatArrivedAndWhen) {
+    auto port = CompletionPort::Create(1);
+    ASSERT_NE(port, nullptr);
+    UdpSocket socket = LoopbackSocket();
+    UdpSocket peer = LoopbackSocket();
+    ASSERT_EQ(port->Associate(socket.Handle(), 3), 0);
+    const std::vector<uint8_t> big(1400, 0x5A);
+    for (const size_t size : {size_t{1400}, size_t{501}, size_t{7}, size_t{0}}) {
+        Op op;
+        const bool waiting = size == 7;  // one datagram is already there when the receive starts
+        const int64_t before = NowMicros();
+        if (waiting) {
+            ASSERT_EQ(peer.SendTo(To(socket), big.data(), size), kSendDone);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        Receive(*port, socket, op);
+        if (!waiting) {
+            ASSERT_EQ(peer.SendTo(To(socket), big.data(), size), kSendDone);
+        }
+        Completion c;
+        ASSERT_TRUE(port->Get(&c, 2000)) << size;
+        const int64_t after = NowMicros();
+        EXPECT_EQ(c.bytes, std::min<size_t>(size, 500)) << size;
+        EXPECT_EQ(c.error, size > 500 ? kErrorMoreData : kErrorNone) << size;
+        EXPECT_EQ(c.datagram.wireLength, size);
+        EXPECT_GE(c.datagram.receivedMicros, before - 1000) << size;
+        EXPECT_LE(c.datagram.receivedMicros, after + 1000) << size;
+        EXPECT_EQ(c.datagram.droppedBefore, 0u);
+    }
+    // Completions that are not receives tell nothing.
+    Op posted;
+    port->Post(9, 3, &posted.header);
+    Completion c;
+    ASSERT_TRUE(port->Get(&c, 2000));
+    EXPECT_EQ(c.datagram.wireLength, 0u);
+    EXPECT_EQ(c.datagram.receivedMicros, 0);
     port->Detach(socket.Handle());
 }
 

@@ -57,6 +57,44 @@ TEST(CompletionPort, DetachAbortsEveryOutstandingOperationOnce) {
     EXPECT_EQ(port->PostReadiness(socket.Handle(), &ready.header), -1);
 }
 
+// A readiness wait started on a socket where a datagram already waits finishes at once, with
+// "message too long" (the wait peeks with no buffer). That status is a warning, so the system
+// queues the wait's completion itself: the port must not queue one more of its own, which would
+// hand the record out a second time after its owner had reused it.
+TEST(CompletionPort, ReadinessOnAWaitingDatagramCompletesOnce) {
+    auto port = CompletionPort::Create(1);
+    ASSERT_NE(port, nullptr);
+    UdpSocket socket = UdpSocket::Create();
+    UdpSocket peer = UdpSocket::Create();
+    ASSERT_EQ(socket.BindLoopback(0), 0);
+    ASSERT_EQ(peer.BindLoopback(0), 0);
+    ASSERT_EQ(port->Associate(socket.Handle(), 6), 0);
+    const uint8_t data[4] = {1, 2, 3, 4};
+    ASSERT_EQ(peer.SendTo(MakeSocketAddress(LoopbackAddress(), socket.LocalPort()), data, 4),
+              kSendDone);
+    ::Sleep(50);
+
+    Op ready;
+    EXPECT_EQ(port->PostReadiness(socket.Handle(), &ready.header), 1);
+    Completion c;
+    ASSERT_TRUE(port->Get(&c, 2000));
+    EXPECT_EQ(c.overlapped, &ready.header);
+    EXPECT_EQ(c.bytes, 0u);
+    EXPECT_EQ(c.error, kErrorNone);
+    EXPECT_FALSE(port->Get(&c, 300)) << "a second completion of the same readiness wait";
+
+    // The datagram is still there for a read.
+    Op op;
+    EXPECT_GE(port->PostReceiveFrom(socket.Handle(), &op.header, op.data, sizeof op.data, &op.from,
+                                    &op.fromLength),
+              0);
+    ASSERT_TRUE(port->Get(&c, 2000));
+    EXPECT_EQ(c.overlapped, &op.header);
+    EXPECT_EQ(c.bytes, 4u);
+    EXPECT_FALSE(port->Get(&c, 300));
+    port->Detach(socket.Handle());
+}
+
 // The system writes an aborted operation's record (and a receive's buffer and source) when it
 // finishes the operation, which may be after the handle and the port were closed. Once the
 // port is gone, its owner releases the records, so the port must have taken every operation

@@ -157,6 +157,51 @@ TEST(SessionStoreTest, SavedCaptureHoldsTheWireDatagrams) {
     EXPECT_EQ(packets[2].Payload(), std::vector<uint8_t>{0x42});
 }
 
+// What the system told about received datagrams reaches both captures: the receive time as
+// the record's time stamp, a cut datagram's real length in the record and its headers, a
+// datagram of no bytes as a record of its own; a note line without bytes goes to the log only.
+TEST(SessionRecordTest, CapturesKeepTheReceiveTimeAndTheLengthThatArrived) {
+    TempDirectory dir;
+    Traced cut = Make(0, 0, std::vector<uint8_t>(500, 0x5A), "cut\n");
+    cut.block.receivedMicros = 1'700'000'000'250'000;
+    cut.block.wireLength = 620;
+    Traced empty = Make(0, 0, {}, "empty\n");
+    empty.block.data = nullptr;
+    Traced note = Make(0, 1, {}, "note\n");
+    const auto when = Clock::time_point(std::chrono::seconds(1'800'000'000));
+
+    SessionRecorder recorder({});
+    SessionStore store;
+    std::string error;
+    ASSERT_TRUE(recorder.OpenCapture((dir / "r.pcap").string(), error)) << error;
+    ASSERT_TRUE(recorder.OpenLog((dir / "r.log").string(), error)) << error;
+    recorder.Start(UdpSettings(), 0, 10001);
+    for (RecordSink* sink :
+         {static_cast<RecordSink*>(&recorder), static_cast<RecordSink*>(&store)}) {
+        for (const Traced* t : {&cut, &empty, &note}) {
+            Feed(*sink, *t, when);
+        }
+    }
+    recorder.Stop();
+    ASSERT_TRUE(store.SaveCapture((dir / "s.pcap").string(), 0, 10001, error)) << error;
+    const std::string log = ReadBytes((dir / "r.log").string());
+    EXPECT_EQ(log.substr(log.find('\n') + 1), "cut\nempty\nnote\n");
+
+    for (const char* name : {"r.pcap", "s.pcap"}) {
+        const std::vector<CapturedPacket> packets = ReadCapture((dir / name).string());
+        ASSERT_EQ(packets.size(), 2u) << name;
+        EXPECT_EQ(packets[0].seconds, 1'700'000'000) << name;
+        EXPECT_EQ(packets[0].microseconds, 250'000) << name;
+        ASSERT_EQ(packets[0].bytes.size(), 28u + 500u) << name;
+        EXPECT_EQ(packets[0].originalLength, 28u + 620u) << name;
+        EXPECT_EQ(packets[0].bytes[2] << 8 | packets[0].bytes[3], 28 + 620) << name;
+        EXPECT_EQ(packets[0].bytes[24] << 8 | packets[0].bytes[25], 8 + 620) << name;
+        EXPECT_EQ(packets[1].seconds, 1'800'000'000) << name;
+        EXPECT_EQ(packets[1].bytes.size(), 28u) << name;
+        EXPECT_EQ(packets[1].originalLength, 28u) << name;
+    }
+}
+
 // The read port changed mid-session: each datagram keeps the port it was traced with.
 TEST(SessionStoreTest, EachDatagramKeepsTheReadPortOfItsTime) {
     TempDirectory dir;

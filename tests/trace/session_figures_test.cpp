@@ -29,7 +29,7 @@ const uint32_t kElsewhere = Address(10, 0, 0, 2);
 
 class SessionTrackerTest : public ::testing::Test {
 protected:
-    SessionTrackerTest() : tracker_([this] { return now_; }) {
+    SessionTrackerTest() : tracker_([this] { return now_; }, [this] { return systemNow_; }) {
         context_.destinationAddress = kConverter;
         context_.destinationPort = 10002;
     }
@@ -58,6 +58,7 @@ protected:
     void Advance(int ms) { now_ += milliseconds(ms); }
 
     std::chrono::steady_clock::time_point now_{};
+    int64_t systemNow_ = 1'800'000'000'000'000;  // µs since the Unix epoch
     TraceContext context_;
     SessionTracker tracker_;
 };
@@ -97,6 +98,7 @@ TEST_F(SessionTrackerTest, CountsWhatLeftAndCameAndTimesReplies) {
     EXPECT_EQ(FormatSessionFigures(f),
               "sent: 2 datagrams, 12 bytes\n"
               "received: 5 datagrams, 12 bytes\n"
+              "dropped by the system: 0 datagrams, cut: 0 datagrams\n"
               "frames decoded: 1, bytes dropped: 2\n"
               "reply ms: count 4, min 10, median 75, max 1110\n"
               "senders seen: 2, new: 1\n");
@@ -118,6 +120,57 @@ TEST_F(SessionTrackerTest, RepliesAreTimedFromTheLastSendToTheirSender) {
     Received({0x01});
     EXPECT_EQ(tracker_.Figures().replyMaxMs, 100520u);
     EXPECT_EQ(tracker_.Figures().replyMedianMs, 520u);
+}
+
+// What the system told about received datagrams: the gap goes before the datagram's line and
+// the cut right after it, the reply is timed from the arrival at the socket rather than from
+// when the engine got to the datagram, and the figures and the end note count both.
+TEST_F(SessionTrackerTest, DropsCutsAndArrivalTimesToldByTheSystem) {
+    const std::string note = std::string(31, ' ') + "...! ";
+    tracker_.SetDecode(true);
+    const Bytes poll = {0x11, 0x01, 0x00, 0x30, 0x00};
+    Sent(poll);
+    Advance(300);  // the engine waited after the send before it traced the reply
+    TraceBlock block;
+    block.data = poll.data();
+    block.length = poll.size();
+    block.address = kConverter;
+    block.port = 10002;
+    block.droppedBefore = 3;
+    block.wireLength = 620;
+    // It reached the socket 2.5 ms after the send, 297.5 ms before now.
+    block.receivedMicros = systemNow_ - 297'500;
+    std::string text = "LINE\n";
+    tracker_.Observe(block, context_, text);
+    EXPECT_EQ(text, note + "3 datagrams dropped by the system here\nLINE\n" + note +
+                        "cut: 620 bytes arrived, 5 kept\n" + kPrefix +
+                        "dev=01 addr2=00 type=30 qual=00 body=- reply=2ms\n");
+
+    // A datagram the system told nothing about is timed as before; one dropped after the last.
+    Advance(10);
+    tracker_.SetDecode(false);
+    EXPECT_EQ(Received({0x01}), "");
+    EXPECT_EQ(tracker_.ObserveDroppedAfterLast(1),
+              note + "1 datagram dropped by the system after the last one received\n");
+    EXPECT_EQ(tracker_.ObserveDroppedAfterLast(0), "");
+
+    SessionFigures f = tracker_.Figures();
+    EXPECT_EQ(f.droppedBySystem, 4u);
+    EXPECT_EQ(f.cut, 1u);
+    EXPECT_EQ(f.replyMinMs, 2u);
+    EXPECT_EQ(f.replyMaxMs, 310u);
+    EXPECT_EQ(TraceIncompleteNote(f),
+              "the trace is incomplete: 4 datagrams dropped by the system, 1 datagram cut");
+    EXPECT_NE(
+        FormatSessionFigures(f).find("\ndropped by the system: 4 datagrams, cut: 1 datagrams\n"),
+        std::string::npos);
+    tracker_.SetSystemDropsKnown(false);
+    f = tracker_.Figures();
+    EXPECT_NE(FormatSessionFigures(f).find("\ndropped by the system: unknown, cut: 1 datagrams\n"),
+              std::string::npos);
+    f.droppedBySystem = 0;
+    f.cut = 0;
+    EXPECT_EQ(TraceIncompleteNote(f), "");
 }
 
 TEST_F(SessionTrackerTest, DecodedLinesFollowEveryLinkPacketOnlyWhenOn) {
