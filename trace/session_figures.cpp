@@ -60,6 +60,14 @@ std::string TraceIncompleteNote(const SessionFigures& f) {
     return note;
 }
 
+std::string FormatSessionFiguresWithNote(const SessionFigures& f) {
+    std::string text = TraceIncompleteNote(f);
+    if (!text.empty()) {
+        text += "\n";
+    }
+    return text + FormatSessionFigures(f);
+}
+
 SessionTracker::SessionTracker(Clock clock, SystemClock systemClock)
     : clock_(std::move(clock)), systemClock_(std::move(systemClock)) {
 }

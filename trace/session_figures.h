@@ -56,6 +56,10 @@ std::string FormatSessionFigures(const SessionFigures& figures);
 // "the trace is incomplete: ..." when datagrams were dropped by the system or cut, else empty.
 std::string TraceIncompleteNote(const SessionFigures& figures);
 
+// The figures as the dialogs show them: the incomplete-trace note first, since it changes what
+// every other figure means, then the lines of FormatSessionFigures; each line ends in "\n".
+std::string FormatSessionFiguresWithNote(const SessionFigures& figures);
+
 // What the engine's controls said when a block was traced.
 struct TraceContext {
     bool substitution = false;        // received datagrams are cut into frames

@@ -64,13 +64,7 @@ void DecodeControls::ShowFiguresWindow() {
 }
 
 QString DecodeControls::FiguresText() const {
-    const SessionFigures figures = session_.Figures();
-    // An incomplete trace is said first: it changes what every other figure means.
-    std::string text = TraceIncompleteNote(figures);
-    if (!text.empty()) {
-        text += "\n";
-    }
-    text += FormatSessionFigures(figures);
+    std::string text = FormatSessionFiguresWithNote(session_.Figures());
     if (!text.empty() && text.back() == '\n') {
         text.pop_back();
     }

@@ -188,7 +188,7 @@ void TraceMenu::SetDecode(bool on) {
 }
 
 std::wstring TraceMenu::FiguresText() const {
-    return WithCrLf(FormatSessionFigures(session_.Figures()));
+    return WithCrLf(FormatSessionFiguresWithNote(session_.Figures()));
 }
 
 void TraceMenu::ShowFigures() {

@@ -161,6 +161,9 @@ TEST_F(SessionTrackerTest, DropsCutsAndArrivalTimesToldByTheSystem) {
     EXPECT_EQ(f.replyMaxMs, 310u);
     EXPECT_EQ(TraceIncompleteNote(f),
               "the trace is incomplete: 4 datagrams dropped by the system, 1 datagram cut");
+    // The dialogs' view says the note on a line of its own before the figures.
+    EXPECT_EQ(FormatSessionFiguresWithNote(f),
+              TraceIncompleteNote(f) + "\n" + FormatSessionFigures(f));
     EXPECT_NE(
         FormatSessionFigures(f).find("\ndropped by the system: 4 datagrams, cut: 1 datagrams\n"),
         std::string::npos);
@@ -171,6 +174,7 @@ TEST_F(SessionTrackerTest, DropsCutsAndArrivalTimesToldByTheSystem) {
     f.droppedBySystem = 0;
     f.cut = 0;
     EXPECT_EQ(TraceIncompleteNote(f), "");
+    EXPECT_EQ(FormatSessionFiguresWithNote(f), FormatSessionFigures(f));
 }
 
 TEST_F(SessionTrackerTest, DecodedLinesFollowEveryLinkPacketOnlyWhenOn) {
