@@ -21,6 +21,8 @@ struct TraceBlock {
     uint32_t address = 0;  // IPv4, network byte order: printed in memory order
     uint16_t port = 0;
     int stage = 0;  // 0 = block as sent or received, otherwise a continuation line
+    int64_t receivedMicros = 0;  // when the datagram reached the socket (system clock, µs since the Unix epoch); 0 when unknown
+    uint32_t wireLength = 0;     // the datagram's length as it arrived when it was cut (> length); 0 when whole
 };
 
 // The block as the engine's trace callback describes it: a null `data` counts as no bytes and

@@ -11,5 +11,7 @@ void RegisterDescribeCommand(CLI::App& app, int& exitCode);
 void RegisterGostCommand(CLI::App& app, int& exitCode);
 void RegisterRsaCommand(CLI::App& app, int& exitCode);
 void RegisterEchoCommand(CLI::App& app, int& exitCode);
+void RegisterSimulateCommand(CLI::App& app, int& exitCode);
+void RegisterRunCommand(CLI::App& app, int& exitCode);
 
 }  // namespace tarvu::cli

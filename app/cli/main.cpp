@@ -24,6 +24,8 @@ int main(int argc, char** argv) {
     tarvu::cli::RegisterGostCommand(app, exitCode);
     tarvu::cli::RegisterRsaCommand(app, exitCode);
     tarvu::cli::RegisterEchoCommand(app, exitCode);
+    tarvu::cli::RegisterSimulateCommand(app, exitCode);
+    tarvu::cli::RegisterRunCommand(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
