@@ -2,7 +2,8 @@
 # Installs the Debian 12 packages that Tarvu needs. Without arguments: what building and running
 # the programs need. "package" adds the tools that build and check the Debian package; "test"
 # adds those and what the whole test command needs besides (clang for the fuzz targets, tshark
-# for the dissector). Quiet and quick when everything is already there.
+# for the dissector, xmllint for the JUnit reports' schema). Quiet and quick when everything is
+# already there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,7 +16,7 @@ build=(
     fonts-liberation fonts-dejavu-core
 )
 package=(dpkg-dev fakeroot lintian desktop-file-utils appstream man-db groff-base bash-completion)
-test=(clang libclang-rt-14-dev tshark)
+test=(clang libclang-rt-14-dev tshark libxml2-utils)
 
 packages=("${build[@]}")
 for group in "$@"; do
