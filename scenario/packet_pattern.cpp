@@ -65,10 +65,12 @@ bool ParseFieldPattern(const SourceLine& line, size_t first, size_t last, FieldP
         bool ok = true;
         switch (field.name) {
             case FieldName::kDevice:
-                ok = ParseAddress(field, pattern.device.emplace(), failure);
+                pattern.device = FieldPattern::Address{};
+                ok = ParseAddress(field, *pattern.device, failure);
                 break;
             case FieldName::kSecond:
-                ok = ParseAddress(field, pattern.second.emplace(), failure);
+                pattern.second = FieldPattern::Address{};
+                ok = ParseAddress(field, *pattern.second, failure);
                 break;
             case FieldName::kType:
                 ok = ParseByte(field, pattern.type.emplace(), failure);

@@ -55,18 +55,26 @@ size_t Responder::OnPacket(std::span<const uint8_t> packet, std::vector<PlannedS
     } else {
         reply->Build(replyCounters_[matched]++, packet, bytes);
     }
-    Plan(faults->Over(rules_.faults), std::move(bytes), counts, out);
+    const bool selfAnswered = Answers(bytes);
+    Plan(faults->Over(rules_.faults), std::move(bytes), selfAnswered, counts, out);
     return matched;
+}
+
+bool Responder::Answers(std::span<const uint8_t> packet) const {
+    const size_t rule = index_.FirstMatch(packet);
+    const RuleAction action =
+        rule == RuleIndex::kNoMatch ? rules_.otherwise.action : rules_.rules[rule].action;
+    return action != RuleAction::kDrop;
 }
 
 void Responder::OnPeriodic(size_t index, std::vector<PlannedSend>& out) {
     std::vector<uint8_t> bytes;
     rules_.periodic[index].packet.Build(periodicCounters_[index]++, {}, bytes);
-    Plan(rules_.faults, std::move(bytes), counts_[Otherwise() + 1 + index], out);
+    Plan(rules_.faults, std::move(bytes), false, counts_[Otherwise() + 1 + index], out);
 }
 
-void Responder::Plan(const Faults& faults, std::vector<uint8_t> packet, RuleCounts& counts,
-                     std::vector<PlannedSend>& out) {
+void Responder::Plan(const Faults& faults, std::vector<uint8_t> packet, bool selfAnswered,
+                     RuleCounts& counts, std::vector<PlannedSend>& out) {
     // Every fault draws each time, so one fault's chance does not shift another's sequence.
     const bool lost = random_.Chance(faults.loss.value_or(0));
     const bool corrupt = random_.Chance(faults.corrupt.value_or(0));
@@ -90,6 +98,7 @@ void Responder::Plan(const Faults& faults, std::vector<uint8_t> packet, RuleCoun
     PlannedSend send;
     send.delayMs = static_cast<uint32_t>(delay < 0 ? 0 : delay);
     send.reordered = reorder;
+    send.selfAnswered = selfAnswered;
     if (reorder) {
         ++counts.reordered;
     }

@@ -27,9 +27,13 @@ private:
 };
 
 // A packet to send: after `delayMs`; a reordered one waits until the next packet has left.
+// `selfAnswered` marks a reply that these same rules would answer again (an echo, or a reply
+// that matches a rule that answers): two simulators with this file would bounce it for ever,
+// so such replies go through the file's limit.
 struct PlannedSend {
     uint32_t delayMs = 0;
     bool reordered = false;
+    bool selfAnswered = false;
     std::vector<uint8_t> packet;  // plain; the link encrypts and frames it
 };
 
@@ -58,8 +62,11 @@ public:
     const std::vector<RuleCounts>& Counts() const { return counts_; }
 
 private:
-    void Plan(const Faults& faults, std::vector<uint8_t> packet, RuleCounts& counts,
-              std::vector<PlannedSend>& out);
+    void Plan(const Faults& faults, std::vector<uint8_t> packet, bool selfAnswered,
+              RuleCounts& counts, std::vector<PlannedSend>& out);
+    // True when these rules answer `packet` (a rule that replies or echoes, or such an
+    // otherwise).
+    bool Answers(std::span<const uint8_t> packet) const;
 
     const RuleSet& rules_;
     std::vector<const PacketPattern*> patterns_;

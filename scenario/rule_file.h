@@ -8,7 +8,8 @@
 //   otherwise echo|drop|reply PACKET [FAULTS]   what no rule matched (default: drop)
 //   every T send PACKET                unsolicited packets to the last sender
 //   seed N                             the faults' random draws repeat from run to run
-//   limit N                            at most N packets a second leave the simulator
+//   limit N                            at most N replies a second that this file would answer
+//                                      itself (default 1000; see kDefaultRateLimit)
 //   delay T, jitter T, loss P%, duplicate P%, reorder P%, corrupt P%
 //                                      faults: as a statement of their own for every packet that
 //                                      leaves, after a rule for its replies (the rule's own win)
@@ -26,9 +27,12 @@
 
 namespace tarvu::scenario {
 
-// Packets a second a simulator sends at most without a limit statement: the bound that keeps
-// two simulators whose replies match each other's rules from flooding the machine.
-constexpr uint32_t kDefaultRateLimit = 20'000;
+// Replies a second that the file's own rules would answer again (echoes, replies that match a
+// rule that answers), without a limit statement. Two simulators of such a file bounce every
+// such reply back and forth for ever; this bound keeps them from flooding the machine (and a
+// duplicate fault from multiplying the packets). Replies the file would not answer itself go
+// out as fast as they come.
+constexpr uint32_t kDefaultRateLimit = 1'000;
 
 struct Faults {
     std::optional<uint32_t> delayMs;

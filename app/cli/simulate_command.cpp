@@ -25,7 +25,10 @@ in order, first match wins. A rule file (# comments, one statement a line):
                                 are matched, and every packet leaves encrypted
   to 127.0.0.1:10001            where every ... send goes before anyone has sent
   seed 7                        the faults draw the same way on every run
-  limit 20000                   at most this many packets a second leave (the default)
+  limit 1000                    replies these rules would answer themselves (echoes, replies
+                                that match a rule that answers) leave at most this many a
+                                second, so that two simulators of one file cannot flood the
+                                machine (1000 is the default); other replies are not limited
   loss 1%                       a fault for every packet that leaves
   on code=ca_RELOCK reply dev={dev} addr2=00 code=ma_RELOCK body={body} delay 20ms
   on 11 01 ?? 30 00 echo

@@ -14,6 +14,8 @@ namespace {
 constexpr size_t kMaxDatagram = 65507;
 // How long one receive waits before the stop request is looked at again.
 constexpr int kPollMs = 50;
+// Datagrams taken at most in one burst before the schedule is looked at again.
+constexpr int kBurst = 64;
 
 std::string CountsLine(const scenario::RuleCounts& counts, bool answers) {
     std::string text = "matched " + std::to_string(counts.matched);
@@ -77,15 +79,21 @@ void SimulatorSession::Trace(const uint8_t* data, size_t n, int direction, const
     block.address = peer.address;
     block.port = peer.port;
     block.stage = stage;
-    std::string line = FormatTraceLine(block);
+    AppendTraceLine(pendingTrace_, block, stage == 0 ? GetLocalTime() : LocalTime{});
     if (settings_.decode && plain != nullptr) {
-        AppendDecodedLine(line, *plain);
+        AppendDecodedLine(pendingTrace_, *plain);
     }
-    trace_(line);
+}
+
+void SimulatorSession::FlushTrace() {
+    if (!pendingTrace_.empty()) {
+        trace_(pendingTrace_);
+        pendingTrace_.clear();
+    }
 }
 
 void SimulatorSession::SendOut(const Scheduled& item) {
-    if (!TakeToken(Clock::now())) {
+    if (item.selfAnswered && !TakeToken(Clock::now())) {
         ++overLimit_;
         return;
     }
@@ -122,6 +130,7 @@ void SimulatorSession::Schedule(std::vector<scenario::PlannedSend>& planned, con
         item.order = order_++;
         item.to = to;
         item.reordered = send.reordered;
+        item.selfAnswered = send.selfAnswered;
         item.packet = std::move(send.packet);
         scheduled_.push(std::move(item));
     }
@@ -241,19 +250,33 @@ bool SimulatorSession::Run(const std::function<bool()>& stop) {
         }
         const auto timeout = std::chrono::ceil<std::chrono::milliseconds>(wake - now).count();
         if (counted) {
+            FlushTrace();
             std::this_thread::sleep_until(wake);
             continue;
         }
-        UdpPeer from;
-        const int n = link_.Receive(buffer.data(), buffer.size(), from,
-                                    static_cast<int>(std::max<int64_t>(0, timeout)));
-        if (n == -2) {
-            return false;
-        }
-        if (n >= 0) {
+        // What waits is taken in a burst, each answer sent as soon as it is due, and the trace
+        // of the burst handed over in one piece: the writer thread wakes once per burst.
+        int wait = static_cast<int>(std::max<int64_t>(0, timeout));
+        for (int taken = 0; taken < kBurst; ++taken) {
+            UdpPeer from;
+            const int n = link_.Receive(buffer.data(), buffer.size(), from, wait);
+            if (n == -2) {
+                FlushTrace();
+                return false;
+            }
+            if (n < 0) {
+                break;
+            }
             OnChunk(buffer.data(), static_cast<size_t>(n), from);
+            SendDue(Clock::now());
+            wait = 0;
+            if (settings_.count && received_ >= *settings_.count) {
+                break;
+            }
         }
+        FlushTrace();
     }
+    FlushTrace();
     return true;
 }
 
@@ -283,8 +306,8 @@ std::string SimulatorSession::Report() const {
             text += "  " + std::to_string(n) + " " + what + "\n";
         }
     };
-    add(overLimit_,
-        "not sent: over the limit of " + std::to_string(rules_.rateLimit) + " packets a second");
+    add(overLimit_, "not sent: over the limit of " + std::to_string(rules_.rateLimit) +
+                        " replies a second that these rules would answer themselves");
     add(overSchedule_, "not sent: more than " + std::to_string(kMaxScheduled) +
                            " packets waiting for their delay");
     add(notEncrypted_, "not sent: too long for the cipher");

@@ -4,10 +4,11 @@
 // every statements' packets in between. Everything runs on the calling thread; trace lines go
 // to a sink that must not block.
 //
-// Bounds: at most the rule file's limit of packets a second leave (a token bucket holding a
-// tenth of a second's worth), and at most kMaxScheduled packets wait for their delay; what
-// exceeds either is dropped and counted. Two simulators whose replies match each other's rules
-// thus bounce at most `limit` packets a second each, and duplicates cannot multiply without end.
+// Bounds: replies that the rule file would answer itself leave at most `limit` a second (a
+// token bucket holding a tenth of a second's worth), and at most kMaxScheduled packets wait
+// for their delay; what exceeds either is dropped and counted. Two simulators of a file whose
+// replies match its own rules thus bounce at most `limit` packets a second each, and
+// duplicates cannot multiply without end.
 
 #include "app/cli/peer_link.h"
 #include "link/frame_codec.h"
@@ -64,6 +65,7 @@ private:
         uint64_t order = 0;
         UdpPeer to;
         bool reordered = false;
+        bool selfAnswered = false;
         std::vector<uint8_t> packet;
         bool operator>(const Scheduled& other) const {
             return due != other.due ? due > other.due : order > other.order;
@@ -78,11 +80,14 @@ private:
     void Trace(const uint8_t* data, size_t n, int direction, const UdpPeer& peer, int stage,
                const std::vector<uint8_t>* plain);
     bool TakeToken(Clock::time_point now);
+    // Hands the lines gathered since the last flush to the sink in one piece.
+    void FlushTrace();
 
     const scenario::RuleSet& rules_;
     PeerLink& link_;
     SimulatorSettings settings_;
     TraceSink trace_;
+    std::string pendingTrace_;
     scenario::Responder responder_;
     FrameDecoder decoder_;
 

@@ -225,7 +225,7 @@ TEST_F(ScenarioCli, TwoSimulatorsAnsweringEachOtherStayWithinTheirLimit) {
     EXPECT_EQ(first.Stop(), 0);
     for (const std::filesystem::path& err : {first.err, second.err}) {
         const std::string report = ReadFile(err);
-        EXPECT_NE(report.find("over the limit of 200 packets a second"), std::string::npos)
+        EXPECT_NE(report.find("over the limit of 200 replies a second"), std::string::npos)
             << report;
         // At most the burst (20) plus 200 a second over the run, and a margin for start-up.
         const size_t sent = std::stoul(report.substr(report.find("sent ") + 5));

@@ -132,6 +132,22 @@ TEST(ResponderTest, FirstMatchWinsAndRepliesCountTheirSends) {
         EXPECT_EQ(send.delayMs, 0u);
         EXPECT_FALSE(send.reordered);
     }
+    EXPECT_TRUE(out[0].selfAnswered) << "otherwise answers everything";
+    EXPECT_FALSE(out[4].selfAnswered) << "every packets are never bounded";
+
+    // Which replies these rules would answer again, so that two copies would bounce them.
+    const RuleSet bouncing = Rules(
+        "on code=A3 reply 11 {dev} 00 30 10 C9 {body}\n"
+        "on dev=01 echo\n");
+    Responder second(bouncing, 1);
+    std::vector<PlannedSend> replies;
+    second.OnPacket(Hex("11 05 00 30 10 A3 01"), replies);
+    second.OnPacket(Hex("11 01 00 30 10 A3 01"), replies);
+    second.OnPacket(Hex("11 01 00 30 00"), replies);
+    ASSERT_EQ(replies.size(), 3u);
+    EXPECT_FALSE(replies[0].selfAnswered) << "a C9 to dev 05 meets no rule";
+    EXPECT_TRUE(replies[1].selfAnswered) << "a C9 to dev 01 meets the echo rule";
+    EXPECT_TRUE(replies[2].selfAnswered) << "an echo meets the rule that echoed it";
 }
 
 TEST(ResponderTest, FaultsRepeatWithTheSeedAndKeepTheirBounds) {
