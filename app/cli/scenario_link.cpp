@@ -1,6 +1,7 @@
 #include "app/cli/scenario_link.h"
 
 #include "app/cli/client_mode_view.h"
+#include "app/cli/terminal_text.h"
 #include "app/main_dialog_logic.h"
 #include "app/settings.h"
 #include "link/packet_cipher.h"
@@ -74,7 +75,7 @@ bool ScenarioLink::Open(std::string& reason) {
     const MessageBoxHandler previous =
         SetMessageBoxHandler([&messages](const std::string& caption, const std::string& text) {
             messages.push_back(caption + ": " + text);
-            std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+            PrintErrorLine("%s: %s", caption.c_str(), text.c_str());
         });
     logic_->Initialise();
     SetMessageBoxHandler(previous);

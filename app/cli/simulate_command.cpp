@@ -114,6 +114,7 @@ int RunSimulate(const SimulateOptions& options) {
     settings.frame = rules.link.frame.value_or(false);
     settings.key = rules.link.key;
     settings.to = rules.link.to;
+    settings.serial = rules.link.serial.has_value();
     settings.decode = options.decode;
     settings.count = options.count;
     settings.seed = options.seed.value_or(rules.seed.value_or(ClockSeed()));

@@ -226,7 +226,9 @@ bool SimulatorSession::Run(const std::function<bool()>& stop) {
             while (periodicDue_[i] <= now) {
                 periodicDue_[i] += std::chrono::milliseconds(rules_.periodic[i].periodMs);
                 std::optional<UdpPeer> to = lastSender_;
-                if (!to && settings_.to) {
+                if (settings_.serial) {
+                    to = UdpPeer{};
+                } else if (!to && settings_.to) {
                     to = UdpPeer{settings_.to->address, settings_.to->port};
                 }
                 if (!to) {

@@ -33,6 +33,7 @@ struct SimulatorSettings {
     bool frame = false;
     std::optional<std::array<uint8_t, 32>> key;
     std::optional<scenario::Destination> to;  // where every ... send goes before anyone sent
+    bool serial = false;  // a serial line: every ... send goes out on it whoever sent
     bool decode = false;
     std::optional<uint64_t> count;  // end after this many received datagrams
     uint64_t seed = 0;
