@@ -36,7 +36,7 @@ size_t SendPlan::Total() const {
 
 std::chrono::steady_clock::time_point ScheduledSendTime(std::chrono::steady_clock::time_point start,
                                                         uint32_t everyMs, uint64_t k) {
-    return start + std::chrono::milliseconds(everyMs) * k;
+    return start + std::chrono::milliseconds(everyMs) * static_cast<int64_t>(k);
 }
 
 bool PrepareSendPlan(SendPlan& plan, std::string& error) {
@@ -86,6 +86,14 @@ size_t RunSendPlan(const SendPlan& plan, ClientModeView& view, MainDialogLogic& 
         if (!SleepUntil(ScheduledSendTime(start, plan.everyMs, k), ended)) {
             stopped = true;
             break;
+        }
+        const uint8_t channel = logic.Request().channelNumber;
+        while (channels.QueuedUserPackets(channel) != 0) {
+            if (StopRequested() || ended()) {
+                stopped = true;
+                return handed;
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
         }
         bytes.clear();
         plan.templates[k % packets].Expand(k / packets, {}, bytes);

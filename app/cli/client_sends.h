@@ -5,7 +5,9 @@
 // packets taking turns) leaves at start + k * --every, whatever the sends before took, so
 // the schedule does not drift. Scheduled packets bypass the packet field and go straight to the
 // channel, which runs with userPacketWait 0 for such a session: the 300 ms wait after a typed
-// packet would otherwise hold the worker past the next due time.
+// packet would otherwise hold the worker past the next due time. A packet is handed over only
+// once the one before has left: the engine puts a typed packet ahead of those queued, so two
+// handed over before the worker takes them would leave newest first.
 
 #include "app/channel_service.h"
 #include "scenario/byte_template.h"

@@ -10,6 +10,7 @@
 #include "trace/decoded_line.h"
 
 #include <cstring>
+#include <thread>
 
 namespace tarvu::cli {
 namespace {
@@ -92,7 +93,22 @@ bool ScenarioLink::Open(std::string& reason) {
     return false;
 }
 
+bool ScenarioLink::WaitUntilSent() const {
+    const uint8_t channel = logic_->Request().channelNumber;
+    const auto limit = std::chrono::steady_clock::now() + kDrainLimit;
+    while (logic_->ChannelOpen() && channels_.QueuedUserPackets(channel) != 0) {
+        if (StopRequested() || std::chrono::steady_clock::now() >= limit) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+    return true;
+}
+
 void ScenarioLink::Close() {
+    if (logic_ && logic_->ChannelOpen()) {
+        WaitUntilSent();
+    }
     if (logic_) {
         // The closing steps write nothing: the settings are read-only.
         logic_->OkSteps();
@@ -102,6 +118,12 @@ void ScenarioLink::Close() {
 bool ScenarioLink::Send(const std::vector<uint8_t>& packet, std::string& error) {
     if (!logic_->ChannelOpen()) {
         error = "the channel is closed";
+        return false;
+    }
+    if (!WaitUntilSent()) {
+        error = StopRequested() ? "the run was interrupted"
+                                : "the packet before it did not leave within " +
+                                      std::to_string(kDrainLimit.count()) + " s";
         return false;
     }
     channels_.SubmitUserPacket(packet.data(), static_cast<uint16_t>(packet.size()));

@@ -32,6 +32,8 @@ class ClientModeView;
 class ScenarioLink final : public ScriptLink, private RecordSink {
 public:
     using LineSink = std::function<void(const std::string& line)>;
+    // The longest wait for the worker to send what was handed over.
+    static constexpr std::chrono::seconds kDrainLimit{5};
 
     // `settingsFile` empty: the usual place. `trace` takes every trace line (any thread, must
     // not block). `recorder` (may be null) receives every traced block too.
@@ -57,6 +59,10 @@ public:
 private:
     void Record(const TraceBlock& block, const std::string& line,
                 std::chrono::system_clock::time_point when) override;
+    // Waits until every packet handed over has left: the engine puts a typed packet ahead of
+    // those already queued, so handing them over one at a time keeps their order, and closing
+    // only then loses none. False on a stop request or after kDrainLimit.
+    bool WaitUntilSent() const;
     void Arrived(const uint8_t* data, size_t n, int64_t arrivalMicros);
 
     scenario::LinkSettings link_;

@@ -107,7 +107,8 @@ bool ScenarioRunner::Repeat(const scenario::RepeatStep& repeat, TestResult& resu
     for (uint64_t k = 0; k < repeat.count; ++k) {
         if (repeat.everyMs && k > 0) {
             // Each round starts at start + k * every, however long the rounds before took.
-            const auto due = start + std::chrono::milliseconds(*repeat.everyMs) * k;
+            const auto due =
+                start + std::chrono::milliseconds(*repeat.everyMs) * static_cast<int64_t>(k);
             if (!SleepUntil(due, result)) {
                 return false;
             }

@@ -211,6 +211,38 @@ TEST_F(ScenarioCli, RepeatSendsOnAnExactScheduleWithCounters) {
     EXPECT_NE(bad.err.find("column 4: half a byte"), std::string::npos) << bad.err;
 }
 
+TEST_F(ScenarioCli, BackToBackSendsLeaveInTheirOrder) {
+    // The engine puts a typed packet at the head of its queue, so packets handed over faster
+    // than the worker takes them would leave newest first.
+    PlainUdpSocket peer;
+    std::string error;
+    ASSERT_TRUE(peer.Bind(0, error)) << error;
+    std::string scenario = Link(peer.LocalPort()) + "test \"burst\"\n";
+    for (int i = 0; i < 50; ++i) {
+        char line[32];
+        std::snprintf(line, sizeof line, "  send 11 01 00 30 %02X\n", i);
+        scenario += line;
+    }
+    testing::CliRun run;
+    std::thread runner([&] { run = Run(scenario); });
+    std::vector<int> order;
+    for (int i = 0; i < 50; ++i) {
+        uint8_t buffer[16];
+        UdpPeer from;
+        if (peer.ReceiveFrom(buffer, sizeof buffer, from, 5000) != 5) {
+            break;
+        }
+        order.push_back(buffer[4]);
+    }
+    runner.join();
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    std::vector<int> expected(50);
+    for (int i = 0; i < 50; ++i) {
+        expected[static_cast<size_t>(i)] = i;
+    }
+    EXPECT_EQ(order, expected);
+}
+
 TEST_F(ScenarioCli, TwoSimulatorsAnsweringEachOtherStayWithinTheirLimit) {
     // Each answers everything twice: without bounds the packets would double at every bounce.
     SimulatorPeer first(dir_, "limit 200\notherwise echo duplicate 100%\n", "first");
