@@ -174,6 +174,11 @@ SourceError MakeSourceError(std::string_view file, const SourceLine& line, const
     if (length == 0) {
         length = WordLength(line.text, offset);
     }
+    // Whole characters: a byte that starts a Cyrillic letter takes the rest of it along.
+    while (offset + length < line.text.size() &&
+           (static_cast<unsigned char>(line.text[offset + length]) & 0xC0) == 0x80) {
+        ++length;
+    }
     error.text = std::string(line.text.substr(offset, length));
     return error;
 }

@@ -136,6 +136,9 @@ TEST(ScenarioFileTest, EveryWrongInputNamesLineColumnAndText) {
 TEST(ScenarioFileTest, ColumnsCountCharactersAndPacketsStayWithinTheLimits) {
     Scenario scenario;
     SourceError error;
+    ASSERT_FALSE(ParseScenario("f.tvs", "test \"a\"\n  send 11 0Ж\n", scenario, error));
+    EXPECT_EQ(error.column, 12u);
+    EXPECT_EQ(error.text, "Ж") << "the whole letter, not its first byte";
     ASSERT_FALSE(ParseScenario("f.tvs", "test \"ж\" x\n", scenario, error));
     EXPECT_EQ(error.column, 10u) << "ж is one character of two bytes";
     EXPECT_EQ(FormatSourceError(error), "f.tvs:1:10: the statement is test \"NAME\": \"x\"");
