@@ -41,8 +41,13 @@ size_t Count(const std::string& text, const std::string& what) {
 
 class ExamplesCli : public ::testing::Test {
 protected:
+    void SetUp() override {
+        // A copy in the temporary folder: under Wine a path that starts with / would read as a
+        // Windows-style option to the Windows program.
+        WriteFile(dir_ / "desk.scenario", ReadFile(kExamples / "desk.scenario"));
+    }
     testing::CliRun Run(uint16_t port, std::vector<std::string> extra) {
-        std::vector<std::string> arguments = {"run",        (kExamples / "desk.scenario").string(),
+        std::vector<std::string> arguments = {"run",        (dir_ / "desk.scenario").string(),
                                               "--to",       "127.0.0.1:" + std::to_string(port),
                                               "--listen",   std::to_string(listenPort_),
                                               "--settings", (dir_ / "settings.ini").string()};
