@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows programs with MinGW-w64, runs their tests under Wine in a
-# throw-away Wine prefix without a display, and packs tarvu-cli-<version>-win64.zip.
+# throw-away Wine prefix without a display, packs tarvu-cli-<version>-win64.zip, builds the
+# installer tarvu-<version>-x64.msi (scripts/windows_msi.sh; signed when TARVU_SIGN_PFX names a
+# certificate, see scripts/windows_sign.sh) and tries it under Wine (scripts/test_windows_msi.sh).
 # Exits non-zero when anything fails. TARVU_WINDOWS_BUILD (default build-win) names the
 # build folder; TARVU_WINDOWS_NO_TESTS=1 only builds and packs.
 set -euo pipefail
@@ -45,13 +47,19 @@ fi
 
 echo "== package"
 version=$(sed -n 's/^project(tarvu VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+# The MSI, and in $build/package the programs stripped (and signed) that the zip takes too.
+scripts/windows_msi.sh "$build" "$build/package" .
 name=tarvu-cli-$version-win64
 stage=$(mktemp -d)
 mkdir "$stage/$name"
-cp "$build/app/cli/tarvu-cli.exe" "$stage/$name/"
-x86_64-w64-mingw32-strip "$stage/$name/tarvu-cli.exe"
+cp "$build/package/tarvu-cli.exe" "$stage/$name/"
 cp docs/windows.md "$stage/$name/README.md"
 rm -f "$name.zip"
 (cd "$stage" && zip -qr "$OLDPWD/$name.zip" "$name")
 rm -rf "$stage"
 echo "wrote $name.zip"
+
+if [ "${TARVU_WINDOWS_NO_TESTS:-0}" != 1 ]; then
+    echo "== the MSI under Wine: installed, used, upgraded, signed and removed"
+    scripts/test_windows_msi.sh "$build" "tarvu-$version-x64.msi"
+fi
