@@ -1,13 +1,16 @@
 #include "link/packet_decode.h"
 
+#include <algorithm>
+
 namespace tarvu {
 namespace {
 
 constexpr uint8_t kEncryptedBit = 0x80;
 
+// The low 8 bytes of a little-endian field.
 uint64_t LittleEndian(std::span<const uint8_t> bytes) {
     uint64_t value = 0;
-    for (size_t i = bytes.size(); i > 0; --i) {
+    for (size_t i = std::min<size_t>(bytes.size(), 8); i > 0; --i) {
         value = (value << 8) | bytes[i - 1];
     }
     return value;
@@ -29,9 +32,10 @@ DecodedPacket DecodePacket(std::span<const uint8_t> bytes) {
     if (bytes.size() < addressesEnd) {
         return packet;
     }
-    packet.deviceAddress = LittleEndian(bytes.subspan(1, packet.deviceLength));
-    packet.secondAddress =
-        LittleEndian(bytes.subspan(1u + packet.deviceLength, packet.secondLength));
+    packet.deviceField = bytes.subspan(1, packet.deviceLength);
+    packet.secondField = bytes.subspan(1u + packet.deviceLength, packet.secondLength);
+    packet.deviceAddress = LittleEndian(packet.deviceField);
+    packet.secondAddress = LittleEndian(packet.secondField);
     if (encrypted) {
         packet.shape = PacketShape::kEncrypted;
         packet.bodyOffset = addressesEnd;

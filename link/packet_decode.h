@@ -17,11 +17,17 @@ enum class PacketShape : uint8_t {
 
 struct DecodedPacket {
     PacketShape shape = PacketShape::kShort;
-    // Address field lengths as the length byte states them. A plain header states at most 7
-    // bytes a field, an encrypted one at most 7 too, so a uint64_t holds every value whole.
+    // Address field lengths as the length byte states them: a plain header states up to 7
+    // bytes for the device address and up to 15 for the second one, an encrypted header up to
+    // 7 for each.
     uint8_t deviceLength = 0;
     uint8_t secondLength = 0;
-    uint64_t deviceAddress = 0;  // little-endian value; 0 when absent
+    // The fields' bytes as they came (least significant first); empty when absent or cut off.
+    std::span<const uint8_t> deviceField;
+    std::span<const uint8_t> secondField;
+    // The fields' little-endian values, whole for fields of up to 8 bytes; of a longer field
+    // only its low 8 bytes (the field's bytes above give it whole). 0 when absent.
+    uint64_t deviceAddress = 0;
     uint64_t secondAddress = 0;
     // Plain packets only.
     uint8_t typeByte = 0;

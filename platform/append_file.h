@@ -22,6 +22,9 @@ public:
     // or character device (a pipe would stall the writer).
     bool Open(const std::string& path, std::string& error);
     bool IsOpen() const { return handle_ != kInvalidNativeHandle; }
+    // False when the file ended in the middle of a line when it was opened (a writer that
+    // died or ran out of disk mid-line); true for an empty file or a device.
+    bool OpenedAtLineStart() const { return openedAtLineStart_; }
 
     // Writes `text` whole. False with `error` set when the write fails or is short (a full
     // disk); the file stays open.
@@ -31,6 +34,7 @@ public:
 
 private:
     NativeHandle handle_ = kInvalidNativeHandle;
+    bool openedAtLineStart_ = true;
     std::string path_;
 };
 

@@ -5,7 +5,8 @@
 
 namespace tarvu {
 
-// True when the system has a debugger output channel that someone listens to.
+// True when the system has a debugger output channel that someone listens to (on Windows:
+// a debugger, or a monitor such as DebugView).
 bool DebuggerListening();
 
 // Hands one piece of debug text to the debugger output channel (a no-op where there is none).

@@ -1,10 +1,11 @@
 #pragma once
-// A capture file in the classic pcap format, written through libpcap with link type raw IPv4.
-// Each UDP datagram of the session becomes one IPv4+UDP packet, so capture tools show the
-// addresses and ports of the trace.
+// A capture file in the classic pcap format with link type raw IPv4. Each UDP datagram of the
+// session becomes one IPv4+UDP packet, so capture tools show the addresses and ports of the
+// trace.
+
+#include "record/pcap_writer.h"
 
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -29,22 +30,24 @@ public:
     CaptureFile(const CaptureFile&) = delete;
     CaptureFile& operator=(const CaptureFile&) = delete;
 
-    // Creates (or replaces) the file and writes the pcap file header. False with `error` set.
+    // Creates (or replaces) the file and writes the pcap file header. False with `error` set;
+    // only a regular file or a new name is taken ("-" and special files are refused).
     bool Open(const std::string& path, std::string& error);
     bool IsOpen() const;
 
     // Writes one datagram as an IPv4+UDP packet and, unless `flush` is false, flushes it to
-    // the operating system.
+    // the operating system (unflushed datagrams go out by themselves past 64 KiB).
     bool Write(int64_t microseconds, const UdpEndpoints& endpoints,
                std::span<const uint8_t> payload, std::string& error, bool flush = true);
-    // Hands what libpcap buffered to the operating system. False with `error` set (full disk).
+    // Hands what is buffered to the operating system. False with `error` set (full disk); the
+    // file then ends with its last whole packet.
     bool Flush(std::string& error);
 
+    // Closes without flushing.
     void Close();
 
 private:
-    struct Handles;
-    std::unique_ptr<Handles> handles_;
+    PcapWriter writer_;
     std::string path_;
 };
 

@@ -19,4 +19,12 @@ bool IsFolderPath(const std::string& path, std::string& error) {
     return true;
 }
 
+bool IsStandardStreamName(const std::string& path, std::string& error) {
+    if (path != "-") {
+        return false;
+    }
+    error = "-: standard output is not written to; name a file (./- for a file called -)";
+    return true;
+}
+
 }  // namespace tarvu

@@ -1,5 +1,4 @@
-// The IPv4+UDP packet a capture file holds for each datagram; kept apart from the libpcap
-// writer so that builds without libpcap have it too.
+// The IPv4+UDP packet a capture file holds for each datagram.
 #include "record/capture_file.h"
 
 #include <algorithm>

@@ -20,8 +20,9 @@ public:
     bool IsOpen() const { return file_.IsOpen(); }
     const std::string& Path() const { return path_; }
 
-    // Writes `text` whole. False with `error` set when the write fails or is short (a full
-    // disk); the file stays open.
+    // Writes `text` whole; the first write after opening a file whose last line was cut off
+    // (a full disk, a crash) starts on a fresh line. False with `error` set when the write fails or
+    // is short (a full disk); the file stays open.
     bool Write(std::string_view text, std::string& error);
 
     void Close() { file_.Close(); }
@@ -29,6 +30,7 @@ public:
 private:
     AppendFile file_;
     std::string path_;
+    bool lineBreakOwed_ = false;
 };
 
 }  // namespace tarvu

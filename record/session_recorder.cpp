@@ -20,7 +20,8 @@ int64_t Microseconds(std::chrono::system_clock::time_point when) {
 
 }  // namespace
 
-SessionRecorder::SessionRecorder(ErrorHandler onError) : onError_(std::move(onError)) {
+SessionRecorder::SessionRecorder(ErrorHandler onError, size_t maxQueuedBytes)
+    : onError_(std::move(onError)), maxQueuedBytes_(maxQueuedBytes) {
 }
 
 SessionRecorder::~SessionRecorder() {
@@ -29,11 +30,13 @@ SessionRecorder::~SessionRecorder() {
 
 bool SessionRecorder::OpenLog(const std::string& path, std::string& error) {
     logOn_ = log_.Open(path, error);
+    logPath_ = path;
     return logOn_;
 }
 
 bool SessionRecorder::OpenCapture(const std::string& path, std::string& error) {
     captureOn_ = capture_.Open(path, error);
+    capturePath_ = path;
     return captureOn_;
 }
 
@@ -95,8 +98,15 @@ void SessionRecorder::Record(const TraceBlock& block, const std::string& line,
         if (stopped_) {
             return;
         }
-        if (queuedBytes_ + event.Footprint() > kMaxQueuedBytes) {
-            ++dropped_;
+        const bool continuation = block.stage != 0;
+        const bool drop =
+            continuation ? dropping_ : queuedBytes_ + event.Footprint() > maxQueuedBytes_;
+        if (!continuation) {
+            dropping_ = drop;
+        }
+        if (drop) {
+            dropped_.logLines += logging ? 1 : 0;
+            dropped_.captureDatagrams += capture && !continuation ? 1 : 0;
             return;
         }
         queuedBytes_ += event.Footprint();
@@ -110,9 +120,35 @@ void SessionRecorder::Record(const TraceBlock& block, const std::string& line,
     }
 }
 
-uint64_t SessionRecorder::Dropped() const {
+SessionRecorder::Drops SessionRecorder::Dropped() const {
     const std::lock_guard<std::mutex> lock(mutex_);
     return dropped_;
+}
+
+std::vector<std::string> SessionRecorder::DropReport() const {
+    const Drops drops = Dropped();
+    std::vector<std::string> lines;
+    if (drops.logLines != 0) {
+        lines.push_back(logPath_ + ": " + std::to_string(drops.logLines) +
+                        " lines dropped: the disk did not keep up");
+    }
+    if (drops.captureDatagrams != 0) {
+        lines.push_back(capturePath_ + ": " + std::to_string(drops.captureDatagrams) +
+                        " datagrams dropped: the disk did not keep up");
+    }
+    return lines;
+}
+
+std::string SessionRecorder::DropNotice() const {
+    std::string files;
+    if (dropped_.logLines != 0) {
+        files = logPath_;
+    }
+    if (dropped_.captureDatagrams != 0) {
+        files += (files.empty() ? "" : " and ") + capturePath_;
+    }
+    return files + ": the disk does not keep up with the session; blocks are being dropped" +
+           (dropped_.logLines != 0 ? " (the log file notes how many lines)" : "");
 }
 
 void SessionRecorder::WriterLoop() {
@@ -126,6 +162,7 @@ void SessionRecorder::WriterLoop() {
     auto lastBlock = std::chrono::steady_clock::now();
     for (;;) {
         uint64_t dropped = 0;
+        std::string notice;
         bool ending = false;
         {
             std::unique_lock<std::mutex> lock(mutex_);
@@ -145,9 +182,16 @@ void SessionRecorder::WriterLoop() {
             batch.swap(queue_);
             queuedBytes_ = 0;
             flood = batch.size() >= kFloodBatch;
-            dropped = dropped_ - droppedReported_;
-            droppedReported_ = dropped_;
+            dropped = dropped_.logLines - droppedLinesNoted_;
+            droppedLinesNoted_ = dropped_.logLines;
+            if (!dropNoticeGiven_ && (dropped_.logLines != 0 || dropped_.captureDatagrams != 0)) {
+                dropNoticeGiven_ = true;
+                notice = DropNotice();
+            }
             ending = stopping_ && batch.empty();
+        }
+        if (!notice.empty() && onError_) {
+            onError_(notice);
         }
         if (batch.empty() && !ending) {
             if (std::chrono::steady_clock::now() - lastBlock >= kHeldSendTimeout) {

@@ -1,13 +1,9 @@
 #include "record/session_store.h"
 
+#include "platform/created_file.h"
 #include "record/capture_file.h"
 #include "record/folder_path.h"
 #include "record/wire_datagrams.h"
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <memory>
 
 namespace tarvu {
 
@@ -75,14 +71,12 @@ size_t SessionStore::Bytes() const {
 
 bool SessionStore::SaveLog(const std::string& path, const SessionSettings& settings,
                            std::string& error) const {
-    if (IsFolderPath(path, error)) {
+    if (IsStandardStreamName(path, error) || IsFolderPath(path, error)) {
         return false;
     }
     const Contents contents = Snapshot();
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wbe"),
-                                                               &std::fclose);
-    if (!file) {
-        error = path + ": " + std::strerror(errno);
+    CreatedFile file;
+    if (!file.Create(path, error)) {
         return false;
     }
     std::string text = FormatSessionHeader(settings, std::chrono::system_clock::now());
@@ -93,13 +87,7 @@ bool SessionStore::SaveLog(const std::string& path, const SessionSettings& setti
     for (const SessionEvent& event : contents.events) {
         text += event.line;
     }
-    errno = 0;
-    if (std::fwrite(text.data(), 1, text.size(), file.get()) != text.size() ||
-        std::fflush(file.get()) != 0) {
-        error = path + ": " + std::strerror(errno != 0 ? errno : EIO);
-        return false;
-    }
-    return true;
+    return file.Write(text, error);
 }
 
 bool SessionStore::SaveCapture(const std::string& path, uint32_t localAddress, uint16_t localPort,
@@ -118,13 +106,13 @@ bool SessionStore::SaveCapture(const std::string& path, uint32_t localAddress, u
         const UdpEndpoints endpoints =
             event.direction == 0 ? UdpEndpoints{event.address, event.port, localAddress, local}
                                  : UdpEndpoints{localAddress, local, event.address, event.port};
-        ok = capture.Write(event.microseconds, endpoints, event.bytes, error);
+        ok = capture.Write(event.microseconds, endpoints, event.bytes, error, false);
     });
     for (const SessionEvent& event : contents.events) {
         wire.Feed(event);
     }
     wire.Flush();
-    return ok;
+    return ok && capture.Flush(error);
 }
 
 }  // namespace tarvu

@@ -8,6 +8,12 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh package
 
 build=${TARVU_PACKAGE_BUILD_DIR:-build-pkg}
+# A build folder that a run as root left behind cannot be rebuilt by a user: say so plainly.
+if [ -e "$build" ] && [ -n "$(find "$build" ! -writable -print -quit)" ]; then
+    echo "package.sh: $build holds files you may not write (left by a run as root?);" \
+        "remove it first: sudo rm -rf $build" >&2
+    exit 1
+fi
 launcher=()
 if command -v ccache >/dev/null; then
     launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)

@@ -15,7 +15,9 @@ configure() {
 }
 # Qt's own libraries report fontconfig caches as leaks; the offscreen platform needs no display.
 export QT_QPA_PLATFORM=offscreen
-export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
+# Sanitizer options are split at blanks and colons: the path is quoted for a checkout whose
+# path holds either.
+export LSAN_OPTIONS="suppressions='$PWD/tests/lsan.supp':print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
 echo "== normal build"
@@ -77,6 +79,14 @@ if [ "$(id -u)" -eq 0 ]; then
     scripts/test_package.sh
 else
     sudo scripts/test_package.sh
+    # Everything the step left in the checkout must stay the user's, or the next
+    # scripts/package.sh cannot replace it.
+    root_owned=$(find . -xdev -user 0 -print | head -n 5)
+    if [ -n "$root_owned" ]; then
+        echo "FAIL: files owned by root left in the checkout:" >&2
+        echo "$root_owned" >&2
+        exit 1
+    fi
 fi
 echo "== Windows: cross build, tests under Wine, tarvu-cli zip"
 scripts/windows.sh

@@ -2,6 +2,8 @@
 # Builds the Debian package, checks it with lintian, installs it with apt-get, uses the
 # installed programs from PATH as an ordinary user and as the superuser, and removes the
 # package again (with anything its installation brought in), leaving the machine as it was.
+# Runs as root; run through sudo, it builds the package as the user who called sudo, so that
+# nothing in the checkout ends up owned by root.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,11 +16,23 @@ if dpkg-query -W -f='${Status}' tarvu 2>/dev/null | grep -q "install ok installe
     exit 1
 fi
 
-deb=$(scripts/package.sh | tail -n 1)
+# The packaging tools, and what this script uses besides (tshark, pgrep).
+scripts/deps.sh package-test
+
+builder=()
+if [ -n "${SUDO_USER:-}" ] && [ "$SUDO_USER" != root ]; then
+    # The user's own home (sudo leaves root's), so that ccache and the like write there.
+    builder_home=$(getent passwd "$SUDO_USER" | cut -d: -f6)
+    builder=(runuser -u "$SUDO_USER" -- env -u XDG_CACHE_HOME -u XDG_CONFIG_HOME -u CCACHE_DIR
+             HOME="$builder_home")
+fi
+deb=$("${builder[@]}" scripts/package.sh | tail -n 1)
 echo "package: $deb"
 # Errors fail the test; warnings are listed (docs/packaging.md says which are kept and why).
+# The report lies beside the package, owned like it.
 lintian_status=0
 lintian --fail-on error "$deb" >"${deb%.deb}.lintian" 2>&1 || lintian_status=$?
+chown --reference="$deb" "${deb%.deb}.lintian"
 grep -v '^running with root privileges' "${deb%.deb}.lintian" || true
 [ $lintian_status -eq 0 ] || { echo "FAIL: lintian reports errors" >&2; exit 1; }
 

@@ -13,19 +13,27 @@ constexpr std::string_view kDecodedPrefix = "                               ...=
 static_assert(kDecodedPrefix.size() == kTracePrefixWidth + 2);
 constexpr char kDigits[] = "0123456789ABCDEF";
 
-// Upper-case hexadecimal with at least two digits, as the catalogue prints codes.
-void AppendHexValue(std::string& out, uint64_t value) {
-    char reversed[16];
-    int n = 0;
-    do {
-        reversed[n++] = kDigits[value & 0x0F];
-        value >>= 4;
-    } while (value != 0);
-    if (n < 2) {
+// A little-endian field's value in upper-case hexadecimal with at least two digits, as the
+// catalogue prints codes, however many bytes the field has.
+void AppendHexValue(std::string& out, std::span<const uint8_t> field) {
+    size_t top = field.size();
+    while (top > 0 && field[top - 1] == 0) {
+        --top;
+    }
+    if (top == 0) {
+        out += "00";
+        return;
+    }
+    const uint8_t first = field[top - 1];
+    if (first >= 0x10) {
+        out += kDigits[first >> 4];
+    } else if (top == 1) {
         out += '0';
     }
-    while (n > 0) {
-        out += reversed[--n];
+    out += kDigits[first & 0x0F];
+    for (size_t i = top - 1; i > 0; --i) {
+        out += kDigits[field[i - 1] >> 4];
+        out += kDigits[field[i - 1] & 0x0F];
     }
 }
 
@@ -46,12 +54,12 @@ void AppendHexBytes(std::string& out, std::span<const uint8_t> bytes) {
     }
 }
 
-void AppendAddressField(std::string& out, std::string_view key, uint8_t length, uint64_t value) {
+void AppendAddressField(std::string& out, std::string_view key, std::span<const uint8_t> field) {
     out += key;
-    if (length == 0) {
+    if (field.empty()) {
         out += '-';
     } else {
-        AppendHexValue(out, value);
+        AppendHexValue(out, field);
     }
 }
 
@@ -88,12 +96,12 @@ void AppendDecodedLine(std::string& out, std::span<const uint8_t> bytes,
             break;
         case PacketShape::kEncrypted:
             out += "encrypted ";
-            AppendAddressField(out, "dev=", packet.deviceLength, packet.deviceAddress);
-            AppendAddressField(out, " addr2=", packet.secondLength, packet.secondAddress);
+            AppendAddressField(out, "dev=", packet.deviceField);
+            AppendAddressField(out, " addr2=", packet.secondField);
             break;
         case PacketShape::kPlain: {
-            AppendAddressField(out, "dev=", packet.deviceLength, packet.deviceAddress);
-            AppendAddressField(out, " addr2=", packet.secondLength, packet.secondAddress);
+            AppendAddressField(out, "dev=", packet.deviceField);
+            AppendAddressField(out, " addr2=", packet.secondField);
             out += " type=";
             AppendHexByte(out, packet.typeByte);
             out += " qual=";

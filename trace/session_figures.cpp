@@ -86,14 +86,7 @@ void SessionTracker::ObserveReceived(const TraceBlock& block, const TraceContext
     const Key destination = MakeKey(context.destinationAddress, context.destinationPort);
     lastReply_ = ReplyTime(sender, destination, clock_());
     if (lastReply_) {
-        if (replyBuckets_.empty()) {
-            replyBuckets_.assign(kReplyBuckets, 0);
-            replyMin_ = *lastReply_;
-            replyMax_ = *lastReply_;
-        }
-        ++replyBuckets_[std::min(*lastReply_, kReplyBuckets - 1)];
-        replyMin_ = std::min(replyMin_, *lastReply_);
-        replyMax_ = std::max(replyMax_, *lastReply_);
+        replies_.Add(*lastReply_);
         ++counts_.replies;
     }
     if (context.substitution) {
@@ -147,32 +140,14 @@ void SessionTracker::CountDropped(const uint8_t* data, size_t length) {
     }
 }
 
-uint32_t SessionTracker::ReplyAtRank(uint64_t rank) const {
-    uint64_t seen = 0;
-    for (uint32_t ms = 0; ms < replyBuckets_.size(); ++ms) {
-        seen += replyBuckets_[ms];
-        if (seen > rank) {
-            // The last bucket holds every longer time; the maximum is the best figure for it.
-            return ms == kReplyBuckets - 1 ? replyMax_ : ms;
-        }
-    }
-    return replyMax_;
-}
-
 SessionFigures SessionTracker::Figures() const {
     const std::lock_guard<std::mutex> lock(mutex_);
     SessionFigures figures = counts_;
     const uint64_t open = frameCount_ <= FrameDecoder::kRingSize ? frameCount_ : 0;
     figures.bytesDropped = fedBytes_ - framedBytes_ - std::min(open, fedBytes_ - framedBytes_);
-    if (counts_.replies != 0) {
-        figures.replyMinMs = replyMin_;
-        figures.replyMaxMs = replyMax_;
-        // The middle time; for an even count the mean of the two middle ones.
-        const uint64_t n = counts_.replies;
-        const uint64_t low = ReplyAtRank((n - 1) / 2);
-        const uint64_t high = ReplyAtRank(n / 2);
-        figures.replyMedianMs = static_cast<uint32_t>((low + high) / 2);
-    }
+    figures.replyMinMs = replies_.Min();
+    figures.replyMaxMs = replies_.Max();
+    figures.replyMedianMs = replies_.Median();
     return figures;
 }
 

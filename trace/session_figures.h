@@ -7,6 +7,7 @@
 // Reply time is the time from the last packet sent to the address and port a datagram came
 // from (or, when none went there, to the destination) to the moment the datagram is traced.
 
+#include "trace/reply_histogram.h"
 #include "trace/trace_line.h"
 
 #include <atomic>
@@ -57,7 +58,7 @@ public:
     // Senders remembered for "new sender"; beyond this many, further ones are not counted.
     static constexpr size_t kMaxSenders = 65536;
     // Reply times are kept per millisecond up to this value; longer ones count as this.
-    static constexpr uint32_t kReplyBuckets = 65536;
+    static constexpr uint32_t kReplyBuckets = ReplyHistogram::kBuckets;
 
     explicit SessionTracker(Clock clock = &std::chrono::steady_clock::now);
 
@@ -82,7 +83,6 @@ private:
     std::optional<uint32_t> ReplyTime(Key sender, Key destination,
                                       std::chrono::steady_clock::time_point now) const;
     void CountDropped(const uint8_t* data, size_t length);
-    uint32_t ReplyAtRank(uint64_t rank) const;
 
     Clock clock_;
     std::atomic<bool> decode_{false};
@@ -92,10 +92,8 @@ private:
     uint64_t lastSentLength_ = 0;
     std::unordered_map<Key, std::chrono::steady_clock::time_point> lastSent_;
     std::unordered_set<Key> senders_;
-    std::optional<uint32_t> lastReply_;   // of the datagram the next frames come from
-    std::vector<uint32_t> replyBuckets_;  // count per millisecond, allocated on first use
-    uint32_t replyMin_ = 0;
-    uint32_t replyMax_ = 0;
+    std::optional<uint32_t> lastReply_;  // of the datagram the next frames come from
+    ReplyHistogram replies_;
     // A shadow of the frame decoder's span counting, for the dropped bytes.
     uint16_t frameCount_ = 0xFFFF;
     uint64_t fedBytes_ = 0;

@@ -37,8 +37,9 @@ and every frame decoded from a received datagram follow as indented "..." lines.
 appear on standard error as "caption: text".
 
 The session ends --wait ms after the last packet has left, after --count received datagrams,
-or at Ctrl+C, SIGTERM or SIGHUP (a closed terminal), whichever comes first; each way runs the
-closing sequence. Packets still queued at the end are counted on standard error.
+at Ctrl+C, SIGTERM or SIGHUP (a closed terminal), or when the reader of standard output goes
+away (| head -n 3), whichever comes first; each way runs the closing sequence. Packets still
+queued at the end are counted on standard error.
 
 Exact periodic sends: --repeat N --every MS sends each --send N times, send k at start +
 k * MS. The engine otherwise waits 300 ms after every typed packet before it takes the next
@@ -59,11 +60,16 @@ traced from 000.000.000.000:00000, --frame cuts them into frames as for UDP.
 
 Session record: --log FILE appends a header line and every trace line to FILE; --pcap FILE
 writes every UDP datagram as it was on the wire to a pcap capture (open it with
-"wireshark -X lua_script:tarvu.lua FILE" unless tarvu.lua is installed as a plugin). A file
-that fails later (full disk) is reported once on standard error and the session goes on.
+"wireshark -X lua_script:tarvu.lua FILE" unless tarvu.lua is installed as a plugin). --pcap
+takes a regular file or a new name, --log also a device such as /dev/null; a named pipe or
+"-" (standard output carries the trace) is refused at once. A file that fails later (full
+disk) is reported once on standard error and the session goes on; when the disk cannot keep
+up, what each file lost is counted on standard error at the end.
 
 Exit codes: 0 done; 1 channel 1 could not be opened (read port taken? serial line missing or
-busy?), or the --log or --pcap file could not be opened; 2 usage error.
+busy?), or the --log or --pcap file could not be opened; 2 usage error; 141 standard output
+was closed by its reader, trace lines were lost there (the session ended with its closing
+sequence, log and capture complete).
 
 First session, without a converter (two terminals):
   tarvu-cli echo --listen 10002
@@ -320,8 +326,9 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
     const std::string& file = options.settingsFile;
     Settings settings =
         Settings::Locate(std::filesystem::path(std::u8string(file.begin(), file.end())));
-    // The worker traces into a queue; it never waits for standard output.
-    TraceOutput traceOutput(kStandardOutput);
+    // The worker traces into a queue; it never waits for standard output. A reader that goes
+    // away ends the session as a stop signal does.
+    TraceOutput traceOutput(kStandardOutput, TraceOutput::kDefaultCapacity, [] { RequestStop(); });
     ClientModeView view(setup.pinned,
                         [&traceOutput](const std::string& line) { traceOutput.Append(line); });
     MainDialogLogic logic(view, settings, title, channels);
@@ -379,12 +386,21 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
     logic.OkSteps();
     logic.DestroySteps();
     recorder.Stop();
+    for (const std::string& line : recorder.DropReport()) {
+        PrintErrorLine("tarvu-cli: %s", line.c_str());
+    }
     SetMessageBoxHandler(previousBoxes);
     // Every line is written, however long the reader takes, unless the session was asked to
     // stop: then standard output gets a quarter of a second more, and what it did not take is
     // counted.
     const size_t unwritten =
         traceOutput.Finish([] { return StopRequested(); }, std::chrono::milliseconds(250));
+    if (traceOutput.OutputClosed()) {
+        PrintErrorLine("tarvu-cli: standard output was closed; the session was ended");
+        if (result == kClientOk) {
+            result = kClientOutputClosed;
+        }
+    }
     if (unwritten > 0) {
         PrintErrorLine("tarvu-cli: %zu trace line%s not written to standard output", unwritten,
                        unwritten == 1 ? "" : "s");
@@ -392,6 +408,8 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
     if (options.stats) {
         PrintSessionFigures(logic.Session().Figures(), stderr);
     }
+    // A console close (Windows) that waits for the closing sequence may now end the process.
+    StopCompleted();
     return result;
 }
 

@@ -50,6 +50,9 @@ void AddClientOptions(CLI::App& app, ClientOptions& options);
 constexpr int kClientOk = 0;
 constexpr int kClientChannelNotOpen = 1;
 constexpr int kClientUsageError = 2;
+// Standard output's reader went away (`| head`); the session ended as on SIGTERM. The number
+// is the status a shell reports for a program that SIGPIPE ended (128 + 13), as before.
+constexpr int kClientOutputClosed = 141;
 
 // Runs one session. `title` is the caption of message boxes (the program's name).
 int RunClient(const ClientOptions& options, const std::string& title,

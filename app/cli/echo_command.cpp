@@ -4,6 +4,7 @@
 #include "platform/stop_signal.h"
 #include "trace/trace_line.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -22,7 +23,11 @@ constexpr size_t kMaxDatagram = 65507;
 // How long one receive waits before the stop request is looked at again.
 constexpr int kPollMs = 50;
 
-void PrintTrace(const uint8_t* data, size_t n, int direction, const UdpPeer& peer) {
+// Exit code when standard output's reader has gone, as for the client.
+constexpr int kEchoOutputClosed = 141;
+
+// False once standard output's reader has gone (SIGPIPE is ignored, so the write fails).
+bool PrintTrace(const uint8_t* data, size_t n, int direction, const UdpPeer& peer) {
     TraceBlock block;
     block.data = data;
     block.length = n;
@@ -31,11 +36,10 @@ void PrintTrace(const uint8_t* data, size_t n, int direction, const UdpPeer& pee
     block.port = peer.port;
     const std::string line = FormatTraceLine(block);
     std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fflush(stdout);
+    return std::fflush(stdout) == 0 || errno != EPIPE;
 }
 
-int RunEcho(const EchoOptions& options) {
-    InstallStopSignals();
+int EchoSession(const EchoOptions& options) {
     PlainUdpSocket socket;
     std::string error;
     if (!socket.Bind(static_cast<uint16_t>(options.listen), error)) {
@@ -47,7 +51,8 @@ int RunEcho(const EchoOptions& options) {
     std::fflush(stderr);
     std::vector<uint8_t> buffer(kMaxDatagram);
     int echoed = 0;
-    while (!StopRequested() && (!options.count || echoed < *options.count)) {
+    bool outputOpen = true;
+    while (outputOpen && !StopRequested() && (!options.count || echoed < *options.count)) {
         UdpPeer peer;
         const int n = socket.ReceiveFrom(buffer.data(), buffer.size(), peer, kPollMs);
         if (n == -1) {
@@ -58,15 +63,28 @@ int RunEcho(const EchoOptions& options) {
             return 1;
         }
         const size_t size = static_cast<size_t>(n);
-        PrintTrace(buffer.data(), size, 0, peer);
+        // The datagram still goes back when nobody reads the trace any more.
+        outputOpen = PrintTrace(buffer.data(), size, 0, peer);
         if (socket.SendTo(peer, buffer.data(), size)) {
-            PrintTrace(buffer.data(), size, 1, peer);
+            outputOpen = outputOpen && PrintTrace(buffer.data(), size, 1, peer);
         } else {
             PrintErrorLine("tarvu-cli echo: could not send the datagram back");
         }
         ++echoed;
     }
+    if (!outputOpen) {
+        PrintErrorLine("tarvu-cli echo: standard output was closed");
+        return kEchoOutputClosed;
+    }
     return 0;
+}
+
+int RunEcho(const EchoOptions& options) {
+    InstallStopSignals();
+    const int code = EchoSession(options);
+    // Nothing to save: a console close waits no longer.
+    StopCompleted();
+    return code;
 }
 
 }  // namespace
@@ -82,8 +100,9 @@ void RegisterEchoCommand(CLI::App& app, int& exitCode) {
         "  tarvu-cli echo --listen 10002\n"
         "  tarvu-cli --to 127.0.0.1 --port 10002 --listen 10001 --send \"11 01 00 30 00\" "
         "--wait 1000\n"
-        "Ends at Ctrl+C or SIGTERM, or after --count datagrams. Exit code 1 when the port "
-        "cannot be bound.");
+        "Ends at Ctrl+C, SIGTERM or SIGHUP, after --count datagrams, or when the reader of "
+        "standard output goes away (exit code 141). Exit code 1 when the port cannot be "
+        "bound.");
     command->add_option("--listen", options->listen, "UDP port to listen on (0: any free port)")
         ->required()
         ->check(CLI::Range(0, 65535));

@@ -39,5 +39,7 @@ constexpr int kScriptPassed = 0;
 constexpr int kScriptFailed = 1;
 constexpr int kScriptUsage = 2;
 constexpr int kScriptLinkUnusable = 3;
+// Standard output's reader went away: the program ended as on SIGTERM (as the client does).
+constexpr int kScriptOutputClosed = 141;
 
 }  // namespace tarvu::cli

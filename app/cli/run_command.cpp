@@ -56,7 +56,8 @@ file, which a run reads but never writes; the options below win over both.
 Standard output carries the trace (with the decoded lines) and the result lines; --tap writes
 TAP 14 instead, with the trace as "# " comments. Exit codes: 0 every test passed; 1 an
 expectation failed; 2 the command line or a file is wrong (FILE:LINE:COLUMN and the offending
-text), nothing sent; 3 the link could not be used (port taken, serial line missing).
+text), nothing sent; 3 the link could not be used (port taken, serial line missing); 141 the
+reader of standard output went away (the run ended as at Ctrl+C, the JUnit file written).
 
 Example (two terminals):
   tarvu-cli simulate examples/desk.rules --listen 10002
@@ -218,7 +219,8 @@ int RunScenarios(const RunOptions& options) {
 
     EnableDebugToStderr(options.debug);
     InstallStopSignals();
-    TraceOutput output(kStandardOutput);
+    // A reader of standard output that goes away ends the run as Ctrl+C does.
+    TraceOutput output(kStandardOutput, TraceOutput::kDefaultCapacity, [] { RequestStop(); });
     RunReporter reporter(options, output, tests);
     if (!reporter.WriteJUnit()) {
         PrintErrorLine("tarvu-cli run: --junit: %s cannot be written", options.junitFile.c_str());
@@ -288,6 +290,10 @@ int RunScenarios(const RunOptions& options) {
                        unwritten == 1 ? "" : "s");
     }
     PrintErrorLine("%s", reporter.Summary().c_str());
+    if (output.OutputClosed()) {
+        PrintErrorLine("tarvu-cli run: standard output was closed; the run was ended");
+        return kScriptOutputClosed;
+    }
     if (reporter.AnyError()) {
         return kScriptLinkUnusable;
     }
@@ -321,7 +327,11 @@ void RegisterRunCommand(CLI::App& app, int& exitCode) {
                         "Write every UDP datagram sent and received to this capture file");
     command->add_flag("--quiet", options->quiet, "Only the result lines, no trace");
     command->add_flag("--debug", options->debug, "Debug output on standard error");
-    command->callback([options, &exitCode] { exitCode = RunScenarios(*options); });
+    command->callback([options, &exitCode] {
+        exitCode = RunScenarios(*options);
+        // The JUnit file is written: a console close waits no longer.
+        StopCompleted();
+    });
 }
 
 }  // namespace tarvu::cli

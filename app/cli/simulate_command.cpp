@@ -48,9 +48,10 @@ Standard output carries the trace as tarvu-cli echo writes it (with frames, the 
 and the coded ones as "..." lines); standard error the port, the seed of the faults and, at
 the end, how often each rule matched and what it sent.
 
-Ends at Ctrl+C, SIGTERM or SIGHUP, or with --count. Exit codes: 0 done; 2 the command line or
-the rule file is wrong (FILE:LINE:COLUMN and the offending text); 3 the link could not be used
-(port taken, serial line missing).
+Ends at Ctrl+C, SIGTERM or SIGHUP, with --count, or when the reader of standard output goes
+away. Exit codes: 0 done; 2 the command line or the rule file is wrong (FILE:LINE:COLUMN and
+the offending text); 3 the link could not be used (port taken, serial line missing); 141
+standard output was closed by its reader.
 
 Example (two terminals):
   tarvu-cli simulate examples/desk.rules --listen 10002
@@ -131,7 +132,7 @@ int RunSimulate(const SimulateOptions& options) {
     std::fflush(stderr);
 
     // The loop never waits for standard output: a writer thread of its own takes the lines.
-    TraceOutput traceOutput(kStandardOutput);
+    TraceOutput traceOutput(kStandardOutput, TraceOutput::kDefaultCapacity, [] { RequestStop(); });
     SimulatorSession session(rules, *link, settings,
                              [&traceOutput](const std::string& line) { traceOutput.Append(line); });
     const bool linkHeld = session.Run([] { return StopRequested(); });
@@ -146,6 +147,10 @@ int RunSimulate(const SimulateOptions& options) {
     if (!linkHeld) {
         PrintErrorLine("tarvu-cli simulate: the line failed: %s", link->Describe().c_str());
         return kScriptLinkUnusable;
+    }
+    if (traceOutput.OutputClosed()) {
+        PrintErrorLine("tarvu-cli simulate: standard output was closed; the simulator was ended");
+        return kScriptOutputClosed;
     }
     return kScriptPassed;
 }
@@ -172,7 +177,11 @@ void RegisterSimulateCommand(CLI::App& app, int& exitCode) {
     command->add_flag("--decode", options->decode,
                       "Below every packet a \"...= dev= addr2= type= qual= code= body=\" line "
                       "(of the decrypted packet when a key decrypts it)");
-    command->callback([options, &exitCode] { exitCode = RunSimulate(*options); });
+    command->callback([options, &exitCode] {
+        exitCode = RunSimulate(*options);
+        // Nothing to save: a console close waits no longer.
+        StopCompleted();
+    });
 }
 
 }  // namespace tarvu::cli

@@ -1,6 +1,7 @@
 #include "app/cli/trace_output.h"
 
 #include <string>
+#include <utility>
 
 namespace tarvu::cli {
 namespace {
@@ -10,7 +11,8 @@ constexpr int kPollMs = 20;
 
 }  // namespace
 
-TraceOutput::TraceOutput(int fd, size_t capacityBytes) : output_(fd), capacity_(capacityBytes) {
+TraceOutput::TraceOutput(int fd, size_t capacityBytes, std::function<void()> onClosed)
+    : output_(fd), capacity_(capacityBytes), onClosed_(std::move(onClosed)) {
     thread_ = std::thread([this] { Run(); });
 }
 
@@ -21,7 +23,7 @@ TraceOutput::~TraceOutput() {
 void TraceOutput::Append(const std::string& line) {
     {
         const std::lock_guard<std::mutex> lock(mutex_);
-        if (givingUp_ || queuedBytes_ + line.size() > capacity_) {
+        if (givingUp_ || closed_ || queuedBytes_ + line.size() > capacity_) {
             ++lost_;
             return;
         }
@@ -99,11 +101,17 @@ bool TraceOutput::WriteLine(const std::string& line) {
     while (done < line.size()) {
         {
             const std::lock_guard<std::mutex> lock(mutex_);
-            if (givingUp_) {
+            if (givingUp_ || closed_) {
                 return false;
             }
         }
         const long n = output_.WriteSome(line.data() + done, line.size() - done, kPollMs);
+        if (n == kOutputClosed) {
+            if (!closed_.exchange(true) && onClosed_) {
+                onClosed_();
+            }
+            return false;
+        }
         if (n < 0) {
             return false;
         }

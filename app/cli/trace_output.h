@@ -7,6 +7,7 @@
 
 #include "platform/output_stream.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -21,8 +22,10 @@ namespace tarvu::cli {
 class TraceOutput {
 public:
     // Writes to `fd` (not taken over). Lines beyond `capacityBytes` waiting to be written are
-    // dropped and counted.
-    explicit TraceOutput(int fd, size_t capacityBytes = kDefaultCapacity);
+    // dropped and counted. `onClosed` runs once, on the writer thread, when the output's
+    // reader has gone; from then on every line counts as not written.
+    explicit TraceOutput(int fd, size_t capacityBytes = kDefaultCapacity,
+                         std::function<void()> onClosed = {});
     // Gives up on what is still queued (as Finish does after its grace) and joins the writer.
     ~TraceOutput();
     TraceOutput(const TraceOutput&) = delete;
@@ -37,6 +40,9 @@ public:
     // output), each counted once; a line cut off in the middle counts as not written.
     size_t Finish(const std::function<bool()>& stopRequested, std::chrono::milliseconds grace);
 
+    // True once the output's reader has gone.
+    bool OutputClosed() const { return closed_.load(); }
+
     static constexpr size_t kDefaultCapacity = size_t{4} << 20;
 
 private:
@@ -47,6 +53,8 @@ private:
 
     OutputStream output_;
     const size_t capacity_;
+    const std::function<void()> onClosed_;
+    std::atomic<bool> closed_{false};
 
     std::mutex mutex_;
     std::condition_variable changed_;

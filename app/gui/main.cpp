@@ -79,8 +79,9 @@ int main(int argc, char** argv) {
     // The dialog hides in the notification area and About boxes come and go: only the
     // dialog's end ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
+    // From UTF-16, not from a narrow string, which Windows would read in its ANSI code page.
     tarvu::Settings settings =
-        tarvu::Settings::Locate(std::filesystem::path(options.settingsFile.toStdString()));
+        tarvu::Settings::Locate(std::filesystem::path(options.settingsFile.toStdU16String()));
     {
         // Taken over before the start-up, so that a signal arriving while it runs waits for
         // the event loop instead of ending the program unsaved.

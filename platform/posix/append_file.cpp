@@ -21,8 +21,13 @@ AppendFile::~AppendFile() {
 
 bool AppendFile::Open(const std::string& path, std::string& error) {
     Close();
-    const int fd =
-        ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+    // Read access only to look at the last byte; a file that may be written but not read
+    // is opened for writing alone.
+    constexpr int kFlags = O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK;
+    int fd = ::open(path.c_str(), O_RDWR | kFlags, 0666);
+    if (fd < 0 && errno == EACCES) {
+        fd = ::open(path.c_str(), O_WRONLY | kFlags, 0666);
+    }
     if (fd < 0) {
         error = Reason(path, errno);
         return false;
@@ -36,6 +41,9 @@ bool AppendFile::Open(const std::string& path, std::string& error) {
     }
     // Non-blocking only to refuse a FIFO without waiting for a reader; writes block as usual.
     ::fcntl(fd, F_SETFL, O_APPEND);
+    char last = '\n';
+    openedAtLineStart_ = !S_ISREG(st.st_mode) || st.st_size == 0 ||
+                         ::pread(fd, &last, 1, st.st_size - 1) != 1 || last == '\n';
     handle_ = fd;
     path_ = path;
     return true;

@@ -74,9 +74,11 @@ long OutputStream::WriteSome(const char* data, size_t size, int timeoutMs) {
     if (polled == 0) {
         return 0;
     }
-    if ((ready.revents & (POLLERR | POLLNVAL)) != 0 && (ready.revents & POLLOUT) == 0) {
+    if ((ready.revents & POLLNVAL) != 0) {
         return -1;
     }
+    // POLLERR without room: a pipe whose reader has gone, or a socket with an error. The write
+    // below returns at once with the reason.
     // Without a non-blocking descriptor of our own, at most what a pipe takes at once after
     // reporting room.
     size_t chunk = size;
@@ -87,6 +89,9 @@ long OutputStream::WriteSome(const char* data, size_t size, int timeoutMs) {
         state_->isSocket ? ::send(fd, data, chunk, MSG_DONTWAIT) : ::write(fd, data, chunk);
     if (n >= 0) {
         return static_cast<long>(n);
+    }
+    if (errno == EPIPE || errno == ECONNRESET) {
+        return kOutputClosed;
     }
     return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? 0 : -1;
 }

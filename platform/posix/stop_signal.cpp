@@ -27,6 +27,10 @@ void InstallStopSignals() {
     sigaction(SIGTERM, &action, nullptr);
     // A closed terminal: the session still ends with its closing sequence.
     sigaction(SIGHUP, &action, nullptr);
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, nullptr);
 }
 
 bool StopRequested() {
@@ -35,6 +39,9 @@ bool StopRequested() {
 
 void RequestStop() {
     gStop.store(true);
+}
+
+void StopCompleted() {
 }
 
 bool WaitForStop(int milliseconds, const std::function<bool()>& until) {

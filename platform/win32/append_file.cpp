@@ -3,6 +3,7 @@
 #include "platform/win32/system_text.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <windows.h>
 
 namespace tarvu {
@@ -56,6 +57,17 @@ bool AppendFile::Open(const std::string& path, std::string& error) {
         ::CloseHandle(file);
         error = path + ": not a regular file";
         return false;
+    }
+    openedAtLineStart_ = true;
+    LARGE_INTEGER size{};
+    if (type == FILE_TYPE_DISK && ::GetFileSizeEx(file, &size) && size.QuadPart > 0) {
+        OVERLAPPED at{};
+        const uint64_t offset = static_cast<uint64_t>(size.QuadPart) - 1;
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        char last = '\n';
+        DWORD got = 0;
+        openedAtLineStart_ = !::ReadFile(file, &last, 1, &got, &at) || got != 1 || last == '\n';
     }
     handle_ = reinterpret_cast<NativeHandle>(file);
     path_ = path;

@@ -5,6 +5,7 @@
 #include <windows.h>
 // after the header above, which it builds on
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
@@ -12,8 +13,32 @@
 #include <vector>
 
 namespace tarvu {
+namespace {
+
+// The console's code pages as they were before the program changed them; 0 while unchanged.
+UINT gOutputCodePage = 0;
+UINT gInputCodePage = 0;
+
+// The console outlives the program: the shell and whatever runs next in it get back the code
+// pages they had (a batch file's output, a program that prints in the OEM code page).
+void RestoreCodePages() {
+    if (gOutputCodePage != 0) {
+        ::SetConsoleOutputCP(gOutputCodePage);
+    }
+    if (gInputCodePage != 0) {
+        ::SetConsoleCP(gInputCodePage);
+    }
+}
+
+}  // namespace
 
 void PrepareConsole(int& argc, char**& argv) {
+    // Without a console (output redirected, started detached) both report 0: nothing to do.
+    gOutputCodePage = ::GetConsoleOutputCP();
+    gInputCodePage = ::GetConsoleCP();
+    if (gOutputCodePage != 0 || gInputCodePage != 0) {
+        std::atexit(RestoreCodePages);
+    }
     ::SetConsoleOutputCP(CP_UTF8);
     ::SetConsoleCP(CP_UTF8);
     // Lines end in "\n" as on Linux, so trace output and files written from it are the same

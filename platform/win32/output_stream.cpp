@@ -51,6 +51,7 @@ long OutputStream::WriteSome(const char* data, size_t size, int /*timeoutMs*/) {
     const DWORD chunk = size > (DWORD{1} << 20) ? (DWORD{1} << 20) : static_cast<DWORD>(size);
     DWORD written = 0;
     const BOOL ok = ::WriteFile(state_->handle, data, chunk, &written, nullptr);
+    const DWORD error = ok ? ERROR_SUCCESS : ::GetLastError();
     {
         const std::lock_guard<std::mutex> lock(state_->mutex);
         state_->writer = nullptr;
@@ -58,7 +59,11 @@ long OutputStream::WriteSome(const char* data, size_t size, int /*timeoutMs*/) {
     if (self != nullptr) {
         ::CloseHandle(self);
     }
-    return ok ? static_cast<long>(written) : -1;
+    if (ok) {
+        return static_cast<long>(written);
+    }
+    // The reading end of the pipe is closed (ERROR_NO_DATA: it is being closed).
+    return error == ERROR_BROKEN_PIPE || error == ERROR_NO_DATA ? kOutputClosed : -1;
 }
 
 }  // namespace tarvu

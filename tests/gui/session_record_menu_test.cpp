@@ -25,6 +25,7 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <sys/stat.h>
 
 using tarvu::test::EchoPeer;
 using tarvu::test::FreeUdpPort;
@@ -197,6 +198,24 @@ private slots:
         QVERIFY(messages_.empty());
         // File header, then two packets of 16 + 28 + 5 bytes.
         QCOMPARE(QFileInfo(Path("live.pcap")).size(), qint64{24 + 2 * (16 + 28 + 5)});
+    }
+
+    // Named pipes nobody reads: refused at once with a message, never waited on, whether
+    // chosen in the menu or given on the command line.
+    void namedPipesAreRefusedWithoutBlockingTheWindow() {
+        const QString fifo = Path("pipe");
+        QCOMPARE(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+        const uint16_t readPort = FreeUdpPort();
+        Start(readPort, 9, false, fifo.toStdString(), fifo.toStdString());
+        QCOMPARE(messages_.size(), size_t{2});
+        QVERIFY(client_->Logic().ChannelOpen());
+        Choose(tarvu::SessionRecordMenu::SaveLogText(), fifo);
+        Choose(tarvu::SessionRecordMenu::SaveCaptureText(), fifo);
+        QCOMPARE(messages_.size(), size_t{4});
+        for (const std::string& message : messages_) {
+            QVERIFY2(QString::fromStdString(message).contains(QStringLiteral("not a regular file")),
+                     message.c_str());
+        }
     }
 
     void unopenableLogIsAMessageAndTheDialogRunsWithout() {

@@ -23,7 +23,9 @@ struct Pipe {
     }
     ~Pipe() {
         ::_close(fd);  // closes `write` too
-        ::CloseHandle(read);
+        if (read != nullptr) {
+            ::CloseHandle(read);
+        }
     }
     HANDLE read = nullptr;
     HANDLE write = nullptr;
@@ -73,6 +75,14 @@ TEST(OutputStream, InterruptEndsAWriteStuckOnAFullPipe) {
     EXPECT_EQ(result.load(), -1);
     // Once interrupted, it stays so.
     EXPECT_EQ(out.WriteSome("y", 1, 20), -1);
+}
+
+TEST(OutputStream, AReaderThatHasGoneIsToldApartFromOtherFailures) {
+    Pipe pipe;
+    OutputStream out(pipe.fd);
+    ::CloseHandle(pipe.read);
+    pipe.read = nullptr;
+    EXPECT_EQ(out.WriteSome("x\n", 2, 20), kOutputClosed);
 }
 
 }  // namespace

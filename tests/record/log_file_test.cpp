@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 namespace tarvu {
 namespace {
 
@@ -44,6 +47,26 @@ TEST(LogFileTest, RefusesPathsItCannotWriteWithTheReason) {
     EXPECT_FALSE(log.Open(dir.Path().string(), error));
     EXPECT_NE(error.find(kIsAFolder), std::string::npos) << error;
     EXPECT_FALSE(log.IsOpen());
+}
+
+// A session that ran out of disk (or died) mid-line left a torn last line; the next session's
+// first line must not be glued to it.
+TEST(LogFileTest, AppendAfterATornLineStartsOnAFreshLine) {
+    TempDirectory dir;
+    const std::string path = (dir / "torn.log").string();
+    for (const auto& [before, after] : std::vector<std::pair<std::string, std::string>>{
+             {"12:00:01.000 127.0", "12:00:01.000 127.0\n# h\nl\n"},
+             {"whole\n", "whole\n# h\nl\n"},
+             {"", "# h\nl\n"}}) {
+        WriteBytes(path, before);
+        LogFile log;
+        std::string error;
+        ASSERT_TRUE(log.Open(path, error)) << error;
+        ASSERT_TRUE(log.Write("# h\n", error)) << error;
+        ASSERT_TRUE(log.Write("l\n", error)) << error;
+        log.Close();
+        EXPECT_EQ(ReadBytes(path), after);
+    }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <filesystem>
 #include <string_view>
 #include <thread>
 
@@ -102,6 +103,30 @@ TEST(SessionStoreTest, BoundedOldestFirstAndTheSavedLogSaysSo) {
     ASSERT_TRUE(store.SaveLog(path, UdpSettings(), error));
     EXPECT_EQ(ReadBytes(path).find("dropped"), std::string::npos);
     EXPECT_FALSE(store.SaveLog(dir.Path().string(), UdpSettings(), error));
+}
+
+// Saved under a Cyrillic name, which must reach the system as given (on Windows as a wide
+// name, not through the ANSI code page).
+TEST(SessionStoreTest, SavesUnderACyrillicName) {
+    TempDirectory dir;
+    SessionStore store;
+    Feed(store, Make(0, 0, {0x41}, "строка\n"));
+    std::string error;
+    for (const char8_t* name : {u8"сеанс.log", u8"сеанс.pcap"}) {
+        const std::filesystem::path file = dir.Path() / std::filesystem::path(name);
+        const std::u8string utf8 = file.u8string();
+        const std::string path(utf8.begin(), utf8.end());
+        const bool capture = file.extension() == ".pcap";
+        ASSERT_TRUE(capture ? store.SaveCapture(path, 0, 10001, error)
+                            : store.SaveLog(path, UdpSettings(), error))
+            << error;
+        EXPECT_TRUE(std::filesystem::is_regular_file(file)) << path;
+    }
+    EXPECT_EQ(dir.Entries().size(), 2u);
+    EXPECT_NE(ReadBytes(dir.Path() / std::filesystem::path(u8"сеанс.log")).find("строка\n"),
+              std::string::npos);
+    EXPECT_FALSE(store.SaveLog("-", UdpSettings(), error));
+    EXPECT_FALSE(store.SaveCapture("-", 0, 10001, error));
 }
 
 }  // namespace

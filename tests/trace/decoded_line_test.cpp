@@ -27,6 +27,23 @@ TEST(DecodedLine, NamesEveryHeaderField) {
               kPrefix + "dev=01 addr2=00 type=30 qual=00 body=-\n");
 }
 
+TEST(DecodedLine, AddressFieldsOfEveryLengthTheHeaderAllowsKeepEveryByte) {
+    EXPECT_EQ(Line({0x09, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x30, 0x00}),
+              kPrefix + "dev=- addr2=90807060504030201 type=30 qual=00 body=-\n");
+    // Fifteen bytes, the most the second address can have; seven for the device address.
+    std::vector<uint8_t> longest = {0x7F, 1, 2, 3, 4, 5, 6, 0xA7};
+    for (uint8_t i = 0; i < 15; ++i) {
+        longest.push_back(static_cast<uint8_t>(0xF1 - i));
+    }
+    longest.insert(longest.end(), {0x40, 0x01});
+    EXPECT_EQ(Line(longest), kPrefix +
+                                 "dev=A7060504030201 addr2=E3E4E5E6E7E8E9EAEBECEDEEEFF0F1 "
+                                 "type=40 qual=01 body=-\n");
+    // Zero bytes at the top of a long field print as they do in a short one.
+    EXPECT_EQ(Line({0x59, 5, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0x30, 0x00}),
+              kPrefix + "dev=05 addr2=100 type=30 qual=00 body=-\n");
+}
+
 TEST(DecodedLine, CodesAndParametersAsTheCatalogueNamesThem) {
     // A named parameter in the first body byte follows the code.
     EXPECT_EQ(Line({0x10, 0x05, 0x30, 0x10, 0x21, 0x9E, 0x00}),
