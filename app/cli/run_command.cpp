@@ -283,6 +283,9 @@ int RunScenarios(const RunOptions& options) {
         link.Close();
     }
     recorder.Stop();
+    for (const std::string& line : recorder.DropReport()) {
+        PrintErrorLine("tarvu-cli run: %s", line.c_str());
+    }
     const size_t unwritten =
         output.Finish([] { return StopRequested(); }, std::chrono::milliseconds(250));
     if (unwritten > 0) {
