@@ -197,6 +197,9 @@ void MainDialogLogic::Initialise() {
     for (size_t i = 0; i < kLinkParameterCount; ++i) {
         config_.parameters[i] = kLinkParameterValues[i];
     }
+    if (userPacketWait_) {
+        config_.parameters[kUserPacketWait] = *userPacketWait_;
+    }
     config_.callbacks.LookupChannel = LookupChannelCallback;
     config_.callbacks.DescribeMessage = DescribeMessageCallback;
     config_.callbacks.TraceData = TraceDataCallback;

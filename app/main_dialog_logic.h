@@ -20,6 +20,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,10 @@ public:
     // False, and nothing changed, when the device name does not fit the record. Call before
     // Initialise.
     bool SetSerialMode(const std::string& device, uint32_t baudRate);
+    // The wait after a typed packet (userPacketWait, 300 ms): scripted sends (tarvu-cli run,
+    // --repeat) keep their own schedule and set 0, so the worker is free for the replies at
+    // once. The dialog never calls it. Call before Initialise.
+    void SetUserPacketWait(uint32_t ms) { userPacketWait_ = ms; }
     // Posts one send step on the open channel; its cycle builder refills an empty queue.
     // Any thread.
     void PostSendStep();
@@ -145,6 +150,7 @@ private:
     std::array<uint8_t, 512> packet_ = {};
     uint16_t packetLength_ = 0;
 
+    std::optional<uint32_t> userPacketWait_;
     bool cipherMode_ = false;
     bool announceKey_ = false;
     std::array<uint8_t, 32> cipherKey_ = {};

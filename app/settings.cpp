@@ -79,6 +79,9 @@ std::string Settings::Read(std::string_view section, std::string_view key) const
 }
 
 bool Settings::Write(std::string_view section, std::string_view key, std::string_view value) const {
+    if (readOnly_) {
+        return false;
+    }
     const ProfileStatus status = WriteProfileEntry(file_, section, key, value);
     if (status != ProfileStatus::kOk && status != ProfileStatus::kRefusedEntry) {
         ReportOnce(status);

@@ -54,6 +54,9 @@ public:
     const std::filesystem::path& File() const { return file_; }
     // The caption of the report; set before the first access.
     void SetMessageCaption(std::string caption) { caption_ = std::move(caption); }
+    // A read-only file (a scenario run reads its defaults there and never writes): every write
+    // is skipped, unreported, and counts as not written.
+    void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
 
     // Empty for a missing file, section or key; at most 259 characters, except the stored
     // packet ("PACKETIK" in "UDP"), which is read whole up to the longest packet's text.
@@ -76,6 +79,7 @@ private:
 
     std::filesystem::path file_;
     std::string caption_ = "tarvu";
+    bool readOnly_ = false;
     // Shared by copies, which stand for the same file in the same run; set from any thread.
     std::shared_ptr<std::atomic<bool>> reported_ = std::make_shared<std::atomic<bool>>(false);
 };

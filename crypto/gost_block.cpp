@@ -38,6 +38,24 @@ void GostEncryptBlock(uint8_t* block, const GostSubkeys& k, const GostRoundTable
     StoreLe32(block + 4, n1);
 }
 
+void GostDecryptBlock(uint8_t* block, const GostSubkeys& k, const GostRoundTables& t) {
+    // The encryption ends with N2 in bytes 0-3; the rounds run backwards from there.
+    uint32_t n1 = LoadLe32(block);
+    uint32_t n2 = LoadLe32(block + 4);
+    for (int i = 0; i < 8; i += 2) {
+        n2 ^= RoundFunction(n1 + k[i], t);
+        n1 ^= RoundFunction(n2 + k[i + 1], t);
+    }
+    for (int pass = 0; pass < 3; ++pass) {
+        for (int i = 7; i > 0; i -= 2) {
+            n2 ^= RoundFunction(n1 + k[i], t);
+            n1 ^= RoundFunction(n2 + k[i - 1], t);
+        }
+    }
+    StoreLe32(block, n2);
+    StoreLe32(block + 4, n1);
+}
+
 void GostEncryptBlocks(uint8_t* blocks, size_t count, const GostSubkeys& k,
                        const GostRoundTables& t) {
     size_t i = 0;

@@ -39,6 +39,10 @@ GostSubkeys GostExpandKey(const GostKey& key);
 // subkeys K0..K7 three times then K7..K0, N2 written to bytes 0-3 and N1 to bytes 4-7.
 void GostEncryptBlock(uint8_t* block, const GostSubkeys& subkeys, const GostRoundTables& tables);
 
+// The inverse step: a block that GostEncryptBlock produced comes back as it was (subkeys
+// K0..K7 once, then K7..K0 three times).
+void GostDecryptBlock(uint8_t* block, const GostSubkeys& subkeys, const GostRoundTables& tables);
+
 // The same step on `count` consecutive, independent 8-byte blocks (electronic code book),
 // two at a time so that their rounds overlap in the processor.
 void GostEncryptBlocks(uint8_t* blocks, size_t count, const GostSubkeys& subkeys,

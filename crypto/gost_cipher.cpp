@@ -15,6 +15,10 @@ inline uint8_t RotateLeft1(uint8_t v) {
     return static_cast<uint8_t>((v << 1) | (v >> 7));
 }
 
+inline uint8_t RotateRight1(uint8_t v) {
+    return static_cast<uint8_t>((v >> 1) | (v << 7));
+}
+
 }  // namespace
 
 void GostSeedPadGenerator() {
@@ -60,6 +64,29 @@ uint8_t GostEncryptPacket(std::span<uint8_t> buffer, size_t length, PadRecord& p
 
     GostEncryptBlocks(data, total / 8, GostExpandKey(key), kGostRoundTables);
     return static_cast<uint8_t>(total);
+}
+
+bool GostDecryptPacket(std::span<uint8_t> data, const GostKey& key, size_t* plainOffset,
+                       size_t* plainLength) {
+    const size_t n = data.size();
+    if (n == 0 || n % 8 != 0) {
+        return false;
+    }
+    const GostSubkeys subkeys = GostExpandKey(key);
+    for (size_t offset = 0; offset < n; offset += 8) {
+        GostDecryptBlock(data.data() + offset, subkeys, kGostRoundTables);
+    }
+    // From the last byte down, so that each step still sees its predecessor's chained value.
+    for (size_t i = n - 1; i > 0; --i) {
+        data[i] = static_cast<uint8_t>(RotateRight1(data[i]) ^ data[i - 1]);
+    }
+    const size_t padCount = data[n - 1];
+    if (padCount < 1 || padCount > 8 || padCount + 1 > n) {
+        return false;
+    }
+    *plainOffset = padCount;
+    *plainLength = n - padCount - 1;
+    return true;
 }
 
 uint8_t GostEncryptPacket(uint8_t* buffer, size_t length, PadRecord& pad) {

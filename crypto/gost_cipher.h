@@ -53,6 +53,13 @@ uint8_t GostEncryptPacket(std::span<uint8_t> buffer, size_t length, PadRecord& p
 // the body is longer than kGostMaxBody.
 uint8_t GostEncryptPacket(uint8_t* buffer, size_t length, PadRecord& pad);
 
+// The receiving side: decrypts `data` (a whole number of 8-byte blocks) in place, undoes the
+// chain and checks the pad count. On success returns true with the plain bytes at
+// data[*plainOffset .. *plainOffset + *plainLength); false (the data then scrambled) when the
+// length is not a positive multiple of 8 or the last byte is no possible pad count.
+bool GostDecryptPacket(std::span<uint8_t> data, const GostKey& key, size_t* plainOffset,
+                       size_t* plainLength);
+
 // Reseeds the runtime generator from the millisecond clock, as every packet does.
 void GostSeedPadGenerator();
 

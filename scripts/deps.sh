@@ -3,8 +3,8 @@
 # the programs need. "package" adds the tools that build and check the Debian package;
 # "package-test" adds what scripts/test_package.sh uses besides (tshark reads a capture with the
 # installed dissector, pgrep finds the dialog); "test" adds those and what the whole test
-# command needs besides (clang for the fuzz targets). Quiet and quick when everything is
-# already there.
+# command needs besides (clang for the fuzz targets, xmllint for the JUnit reports' schema).
+# Quiet and quick when everything is already there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,7 +18,7 @@ build=(
 )
 package=(dpkg-dev fakeroot lintian desktop-file-utils appstream man-db groff-base bash-completion)
 package_test=(tshark procps)
-test=(clang libclang-rt-14-dev)
+test=(clang libclang-rt-14-dev libxml2-utils)
 
 packages=("${build[@]}")
 for group in "$@"; do

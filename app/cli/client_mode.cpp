@@ -1,6 +1,7 @@
 #include "app/cli/client_mode.h"
 
 #include "app/cli/client_mode_view.h"
+#include "app/cli/client_sends.h"
 #include "app/cli/message_option.h"
 #include "app/cli/send_step_poller.h"
 #include "app/cli/terminal_text.h"
@@ -47,6 +48,11 @@ The session ends --wait ms after the last packet has left, after --count receive
 at Ctrl+C, SIGTERM or SIGHUP (a closed terminal), or when the reader of standard output goes
 away (| head -n 3), whichever comes first; each way runs the closing sequence. Packets still
 queued at the end are counted on standard error.
+
+Exact periodic sends: --repeat N --every MS sends each --send N times, send k at start +
+k * MS. The engine otherwise waits 300 ms after every typed packet before it takes the next
+completion; in such a session it waits 0 ms, so a faster schedule neither piles up behind
+that wait nor delays the replies, and the dialog keeps its 300 ms.
 
 Cipher test: --gost-key configures channel 1 from its record with the cipher on, the key given
 and --to/--port as the converter's address: every packet leaves with its addresses in clear and
@@ -131,6 +137,17 @@ void AddClientOptions(CLI::App& app, ClientOptions& options) {
     app.add_option("--interval", options.intervalMs, "Milliseconds between two sends")
         ->capture_default_str()
         ->check(CLI::Range(0, 3600000));
+    auto* repeat =
+        app.add_option("--repeat", options.repeat,
+                       "Send each --send this many times on an exact schedule: send k (the "
+                       "packets taking turns) leaves at start + k * --every ms, without "
+                       "drift; {n} in a packet counts its copies from 0 ({n:2}: two bytes); "
+                       "the packets go straight to the channel, not through the packet field")
+            ->check(CLI::Range(uint64_t{1}, uint64_t{100000000}));
+    app.add_option("--every", options.everyMs,
+                   "Milliseconds between two scheduled sends of --repeat; default: --interval")
+        ->check(CLI::Range(1, 3600000))
+        ->needs(repeat);
     app.add_option("--wait", options.waitMs,
                    "Milliseconds to keep receiving after the last packet has left (or after "
                    "start-up when nothing is sent); default: until Ctrl+C, SIGTERM or SIGHUP")
@@ -194,34 +211,43 @@ void AddClientOptions(CLI::App& app, ClientOptions& options) {
                  "error");
 }
 
-int RunClient(const ClientOptions& options, const std::string& title, ChannelService& channels) {
+namespace {
+
+// What the options give once checked: the pinned fields, the key, the messages, the sends.
+struct ClientSetup {
     PinnedFields pinned;
+    std::array<uint8_t, 32> gostKey = {};
+    std::vector<MessageRecord> messages;
+    SendPlan sends;
+};
+
+// Checks the options that CLI11 cannot; kClientOk or the exit code, the reason said.
+int PrepareClient(const ClientOptions& options, ClientSetup& setup) {
     if (!options.to.empty()) {
         Octets octets = {};
         if (!ParseDottedAddress(options.to, octets)) {
             PrintErrorLine("tarvu-cli: --to: \"%s\" is not an IPv4 address", options.to.c_str());
             return kClientUsageError;
         }
-        pinned.ipAddress = octets;
+        setup.pinned.ipAddress = octets;
     }
     if (options.port) {
-        pinned.sendPort = std::to_string(*options.port);
+        setup.pinned.sendPort = std::to_string(*options.port);
     }
     if (options.listen) {
-        pinned.readPort = std::to_string(*options.listen);
+        setup.pinned.readPort = std::to_string(*options.listen);
     }
-    pinned.substitution = options.frame;
-
-    std::array<uint8_t, 32> gostKey = {};
+    setup.pinned.substitution = options.frame;
     if (!options.gostKey.empty()) {
         std::vector<uint8_t> bytes;
         std::string error;
-        if (!ParseHexStrict(options.gostKey, bytes, error) || bytes.size() != gostKey.size()) {
+        if (!ParseHexStrict(options.gostKey, bytes, error) ||
+            bytes.size() != setup.gostKey.size()) {
             PrintErrorLine("tarvu-cli: --gost-key: %s",
                            error.empty() ? "the key has 32 bytes (64 hex digits)" : error.c_str());
             return kClientUsageError;
         }
-        std::copy(bytes.begin(), bytes.end(), gostKey.begin());
+        std::copy(bytes.begin(), bytes.end(), setup.gostKey.begin());
     }
     if (options.baudRate != 0 && options.serialDevice.empty()) {
         PrintErrorLine("tarvu-cli: --serial: no device path");
@@ -232,7 +258,6 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
                        ChannelRecord{}.serialDevice.size() - 1);
         return kClientUsageError;
     }
-    std::vector<MessageRecord> messages;
     for (const std::string& text : options.messages) {
         MessageRecord message;
         std::string error;
@@ -240,22 +265,62 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
             PrintErrorLine("tarvu-cli: --message: %s", error.c_str());
             return kClientUsageError;
         }
-        messages.push_back(message);
+        setup.messages.push_back(message);
     }
+    setup.sends.texts = options.sends;
+    setup.sends.intervalMs = options.intervalMs;
+    setup.sends.repeat = options.repeat;
+    setup.sends.everyMs = static_cast<uint32_t>(options.everyMs.value_or(options.intervalMs));
+    if (setup.sends.repeat && setup.sends.everyMs == 0) {
+        PrintErrorLine("tarvu-cli: --repeat: --every (or --interval) is at least 1 ms");
+        return kClientUsageError;
+    }
+    std::string error;
+    if (!PrepareSendPlan(setup.sends, error)) {
+        PrintErrorLine("tarvu-cli: %s", error.c_str());
+        return kClientUsageError;
+    }
+    return kClientOk;
+}
 
-    // The session record's files are opened before anything can be sent or traced.
-    SessionRecorder recorder([](const std::string& message) {
-        std::fprintf(stderr, "tarvu-cli: %s\n", message.c_str());
-    });
-    std::string recordError;
-    if (!options.logFile.empty() && !recorder.OpenLog(options.logFile, recordError)) {
-        std::fprintf(stderr, "tarvu-cli: --log: %s\n", recordError.c_str());
-        return kClientChannelNotOpen;
+// The session record's files are opened before anything can be sent or traced.
+bool OpenRecord(const ClientOptions& options, SessionRecorder& recorder) {
+    std::string error;
+    if (!options.logFile.empty() && !recorder.OpenLog(options.logFile, error)) {
+        std::fprintf(stderr, "tarvu-cli: --log: %s\n", error.c_str());
+        return false;
     }
     if (!options.pcapFile.empty() && !options.serialDevice.empty()) {
         std::fprintf(stderr, "tarvu-cli: --pcap: a serial session writes no capture file\n");
-    } else if (!options.pcapFile.empty() && !recorder.OpenCapture(options.pcapFile, recordError)) {
-        std::fprintf(stderr, "tarvu-cli: --pcap: %s\n", recordError.c_str());
+    } else if (!options.pcapFile.empty() && !recorder.OpenCapture(options.pcapFile, error)) {
+        std::fprintf(stderr, "tarvu-cli: --pcap: %s\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
+// Whatever ended the session early, say what did not go out.
+void ReportUnsent(size_t queued, size_t handed, size_t total) {
+    if (queued > 0) {
+        PrintErrorLine("tarvu-cli: %zu queued packet%s not sent", queued, queued == 1 ? "" : "s");
+    }
+    if (handed < total) {
+        const size_t left = total - handed;
+        PrintErrorLine("tarvu-cli: %zu --send packet%s not queued", left, left == 1 ? "" : "s");
+    }
+}
+
+}  // namespace
+
+int RunClient(const ClientOptions& options, const std::string& title, ChannelService& channels) {
+    ClientSetup setup;
+    if (const int code = PrepareClient(options, setup); code != kClientOk) {
+        return code;
+    }
+    SessionRecorder recorder([](const std::string& message) {
+        std::fprintf(stderr, "tarvu-cli: %s\n", message.c_str());
+    });
+    if (!OpenRecord(options, recorder)) {
         return kClientChannelNotOpen;
     }
 
@@ -274,16 +339,19 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
     // The worker traces into a queue; it never waits for standard output. A reader that goes
     // away ends the session as a stop signal does.
     TraceOutput traceOutput(kStandardOutput, TraceOutput::kDefaultCapacity, [] { RequestStop(); });
-    ClientModeView view(pinned,
+    ClientModeView view(setup.pinned,
                         [&traceOutput](const std::string& line) { traceOutput.Append(line); });
     MainDialogLogic logic(view, settings, title, channels);
     if (!options.gostKey.empty()) {
-        logic.SetCipherMode(gostKey, options.announceKey);
+        logic.SetCipherMode(setup.gostKey, options.announceKey);
     }
     if (!options.serialDevice.empty()) {
         logic.SetSerialMode(options.serialDevice, options.baudRate);
     }
-    for (const MessageRecord& message : messages) {
+    if (setup.sends.repeat) {
+        logic.SetUserPacketWait(0);
+    }
+    for (const MessageRecord& message : setup.messages) {
         logic.Messages().AddPending(message);
     }
     logic.Session().SetDecode(options.decode);
@@ -310,23 +378,13 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
         return options.count && logic.ReceivedDatagrams() >= static_cast<uint64_t>(*options.count);
     };
     int result = kClientOk;
-    size_t pressed = 0;
+    size_t handed = 0;
     if (!logic.ChannelOpen()) {
         // The transport has said why on standard error; close as the dialog would.
         result = kClientChannelNotOpen;
     } else {
         bool ended = false;
-        for (size_t i = 0; i < options.sends.size() && !ended; ++i) {
-            if (i > 0) {
-                ended = WaitForStop(options.intervalMs, countReached) || countReached();
-                if (ended) {
-                    break;
-                }
-            }
-            view.SetPacketText(options.sends[i]);
-            logic.Send();
-            ++pressed;
-        }
+        handed = RunSendPlan(setup.sends, view, logic, channels, countReached, ended);
         // Each sent packet holds the worker for its wait, so sends pressed faster than that
         // queue up: --wait counts from the moment the last of them has left.
         const auto allLeft = [&channels, channelNumber, &countReached] {
@@ -336,14 +394,8 @@ int RunClient(const ClientOptions& options, const std::string& title, ChannelSer
             WaitForStop(options.waitMs.value_or(-1), countReached);
         }
     }
-    // Whatever ended the session early, say what did not go out.
-    const size_t queued = logic.ChannelOpen() ? channels.QueuedUserPackets(channelNumber) : 0;
-    if (queued > 0) {
-        PrintErrorLine("tarvu-cli: %zu queued packet%s not sent", queued, queued == 1 ? "" : "s");
-    }
-    if (logic.ChannelOpen() && pressed < options.sends.size()) {
-        const size_t left = options.sends.size() - pressed;
-        PrintErrorLine("tarvu-cli: %zu --send packet%s not queued", left, left == 1 ? "" : "s");
+    if (logic.ChannelOpen()) {
+        ReportUnsent(channels.QueuedUserPackets(channelNumber), handed, setup.sends.Total());
     }
     // No step may be posted while the closing sequence closes the channel.
     poller.reset();

@@ -21,7 +21,10 @@ struct ClientOptions {
     std::optional<bool> frame;
     std::vector<std::string> sends;
     int intervalMs = 300;
-    std::optional<int> waitMs;  // none: until SIGINT, SIGTERM or SIGHUP
+    // Each --send this many times, --every ms apart on an exact schedule; none: once each.
+    std::optional<uint64_t> repeat;
+    std::optional<int> everyMs;  // none: --interval
+    std::optional<int> waitMs;   // none: until SIGINT, SIGTERM or SIGHUP
     std::optional<int> count;
     bool debug = false;
     // Session record: every trace line appended to this file; every datagram to a capture.

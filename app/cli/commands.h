@@ -12,5 +12,7 @@ void RegisterGostCommand(CLI::App& app, int& exitCode);
 void RegisterRsaCommand(CLI::App& app, int& exitCode);
 void RegisterEchoCommand(CLI::App& app, int& exitCode);
 void RegisterDissectorCommand(CLI::App& app, int& exitCode);
+void RegisterSimulateCommand(CLI::App& app, int& exitCode);
+void RegisterRunCommand(CLI::App& app, int& exitCode);
 
 }  // namespace tarvu::cli

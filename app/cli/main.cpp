@@ -26,6 +26,8 @@ int main(int argc, char** argv) {
     tarvu::cli::RegisterRsaCommand(app, exitCode);
     tarvu::cli::RegisterEchoCommand(app, exitCode);
     tarvu::cli::RegisterDissectorCommand(app, exitCode);
+    tarvu::cli::RegisterSimulateCommand(app, exitCode);
+    tarvu::cli::RegisterRunCommand(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
