@@ -91,6 +91,9 @@ void RegisterDissectorCommand(CLI::App& app, int& exitCode) {
         "which this program carries");
     dissector->require_subcommand(1);
     dissector->footer(
+        "Examples:\n"
+        "  tarvu-cli dissector install\n"
+        "  tarvu-cli dissector print > tarvu.lua\n"
         "Wireshark takes UDP port 10001 (preference tarvu.port), any port with Decode As "
         "(-d udp.port==N,tarvu) and any datagram that starts with a frame (7E ... 7F).");
 
