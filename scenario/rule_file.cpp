@@ -46,19 +46,8 @@ private:
 bool RuleParser::Run(std::string_view text, SourceError& error) {
     out_ = RuleSet{};
     out_.file = std::string(file_);
-    std::vector<SourceLine> lines;
-    SourceLine bad;
-    if (!SplitLines(text, lines, bad, failure_)) {
-        error = MakeSourceError(file_, bad, failure_);
-        return false;
-    }
-    for (const SourceLine& line : lines) {
-        if (!Statement(line)) {
-            error = MakeSourceError(file_, line, failure_);
-            return false;
-        }
-    }
-    return true;
+    return ForEachStatement(file_, text, failure_, error,
+                            [this](const SourceLine& line) { return Statement(line); });
 }
 
 bool RuleParser::Fault(const SourceLine& line, size_t i, Faults& faults) {

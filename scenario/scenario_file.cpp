@@ -49,17 +49,12 @@ std::vector<Step>& ScenarioParser::CurrentSteps() {
 bool ScenarioParser::Run(std::string_view text, SourceError& error) {
     out_ = Scenario{};
     out_.file = std::string(file_);
-    std::vector<SourceLine> lines;
-    SourceLine bad;
-    if (!SplitLines(text, lines, bad, failure_)) {
-        error = MakeSourceError(file_, bad, failure_);
+    uint32_t lastLine = 1;
+    if (!ForEachStatement(file_, text, failure_, error, [this, &lastLine](const SourceLine& line) {
+            lastLine = line.number;
+            return Statement(line);
+        })) {
         return false;
-    }
-    for (const SourceLine& line : lines) {
-        if (!Statement(line)) {
-            error = MakeSourceError(file_, line, failure_);
-            return false;
-        }
     }
     if (!open_.empty()) {
         error = SourceError{std::string(file_), open_.back().line, 1,
@@ -67,7 +62,7 @@ bool ScenarioParser::Run(std::string_view text, SourceError& error) {
         return false;
     }
     if (out_.tests.empty()) {
-        error = SourceError{std::string(file_), lines.empty() ? 1 : lines.back().number, 1,
+        error = SourceError{std::string(file_), lastLine, 1,
                             "the file has no test; start one with test \"NAME\"", ""};
         return false;
     }

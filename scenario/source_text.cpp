@@ -163,6 +163,23 @@ uint32_t ColumnOf(std::string_view line, size_t offset) {
     return column;
 }
 
+bool ForEachStatement(std::string_view file, std::string_view text, Failure& failure,
+                      SourceError& error, const std::function<bool(const SourceLine&)>& statement) {
+    std::vector<SourceLine> lines;
+    SourceLine bad;
+    if (!SplitLines(text, lines, bad, failure)) {
+        error = MakeSourceError(file, bad, failure);
+        return false;
+    }
+    for (const SourceLine& line : lines) {
+        if (!statement(line)) {
+            error = MakeSourceError(file, line, failure);
+            return false;
+        }
+    }
+    return true;
+}
+
 SourceError MakeSourceError(std::string_view file, const SourceLine& line, const Failure& failure) {
     SourceError error;
     error.file = std::string(file);

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,6 +53,11 @@ struct SourceLine {
 // On failure `badLine` holds the offending line (its number and text, no tokens).
 bool SplitLines(std::string_view text, std::vector<SourceLine>& lines, SourceLine& badLine,
                 Failure& failure);
+
+// Cuts `text` into lines as SplitLines does and hands each to `statement`, which fills
+// `failure` when it returns false; stops at the first failure with its error in `error`.
+bool ForEachStatement(std::string_view file, std::string_view text, Failure& failure,
+                      SourceError& error, const std::function<bool(const SourceLine&)>& statement);
 
 // Column (from 1) of the byte `offset` of `line`, counting UTF-8 code points.
 uint32_t ColumnOf(std::string_view line, size_t offset);

@@ -119,6 +119,7 @@ TEST(ScenarioFileTest, EveryWrongInputNamesLineColumnAndText) {
         {"test \"a\"\n send 11 \x01\n", 2, 10, "control character", "\x01"},
         {"test \"a\"\n send 11 \xC3\x28\n", 2, 10, "UTF-8", "\xC3"},
         {"# nothing\n", 1, 1, "no test", ""},
+        {"listen 5\n\nframe on\n# no test follows\n", 3, 1, "no test", ""},
     };
     for (const WrongInput& wrong : cases) {
         Scenario scenario;
