@@ -41,6 +41,18 @@ set(TARVU_TEST_TIMEOUT 120 CACHE STRING "Time limit of one GoogleTest case, in s
 set(TARVU_WINDOWS_TEST_TIMEOUT 900 CACHE STRING
     "Time limit of one whole test program under the cross-compiling emulator, in seconds")
 
+# The warnings of a test program. GCC 12 at Release's -O3 reports false overlaps inside
+# std::string for a literal joined in front of a string ("K" + std::to_string(i); GCC bug
+# 105329) and a false non-heap delete in std::vector's range constructor. The programs' code is
+# written around them; the tests, full of such lines, are spared the noise in that build alone.
+function(tarvu_test_warnings target)
+    tarvu_warnings(${target})
+    if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
+        target_compile_options(${target} PRIVATE
+                               "$<$<CONFIG:Release>:-Wno-restrict;-Wno-free-nonheap-object>")
+    endif()
+endfunction()
+
 # tarvu_tests(NAME <target> DEPS <targets...> [POSIX_ONLY <files...>] [WINDOWS_ONLY <files...>]
 #             [WINDOWS_EXCLUDE <test patterns...>] [LABELLED_SUITE <suite> <label>])
 # One GoogleTest executable from every .cpp in the calling folder, registered with ctest.
@@ -73,15 +85,7 @@ function(tarvu_tests)
     target_include_directories(${ARG_NAME} PRIVATE ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
     target_compile_definitions(${ARG_NAME} PRIVATE
         TARVU_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data")
-    tarvu_warnings(${ARG_NAME})
-    # GCC 12 at Release's -O3 reports false overlaps inside std::string for a literal joined
-    # in front of a string ("K" + std::to_string(i); GCC bug 105329) and a false non-heap
-    # delete in std::vector's range constructor. The programs' code is written around them;
-    # the tests, full of such lines, are spared the noise in that build alone.
-    if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
-        target_compile_options(${ARG_NAME} PRIVATE
-                               "$<$<CONFIG:Release>:-Wno-restrict;-Wno-free-nonheap-object>")
-    endif()
+    tarvu_test_warnings(${ARG_NAME})
     if(WIN32)
         tarvu_windows_executable(${ARG_NAME})
         set(filter "")
