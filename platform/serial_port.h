@@ -85,7 +85,8 @@ private:
 #else
     static constexpr NativeHandle kClosed = -1;
     int fd_ = -1;
-    int cancelFd_ = -1;  // eventfd, readable once writes are cancelled
+    int cancelFd_ = -1;       // eventfd, readable once writes are cancelled
+    bool exclusive_ = false;  // this port set the line's exclusive mode and clears it on close
 #endif
     uint32_t baudRate_ = 0;
     std::string name_;

@@ -92,16 +92,20 @@ int cnsSerialPort::Open(const char* name, uint32_t baudRate) {
         Fail("not a terminal", 0);
         return 0;
     }
-    // TIOCEXCL refuses later opens, but not to the superuser; the lock also keeps out a
-    // second opener that runs as root.
-    if (::ioctl(fd_, TIOCEXCL) != 0) {
-        Fail("exclusive mode", errno);
-        return 0;
-    }
+    // The lock keeps out a second opener, root included; TIOCEXCL then refuses later opens
+    // by other users' programs too. The exclusive mode belongs to the line, not to this
+    // descriptor, and outlives it where the line stays (a pseudo-terminal whose other side is
+    // open): it is set only once the lock is ours and cleared again on close, or this same
+    // user could not open the line a second time.
     if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
         Fail(errno == EWOULDBLOCK ? "in use" : "lock", errno);
         return 0;
     }
+    if (::ioctl(fd_, TIOCEXCL) != 0) {
+        Fail("exclusive mode", errno);
+        return 0;
+    }
+    exclusive_ = true;
     if (::tcflush(fd_, TCIOFLUSH) != 0) {
         Fail("flush", errno);
         return 0;
@@ -167,6 +171,10 @@ void cnsSerialPort::Close() {
         cancelFd_ = -1;
     }
     if (fd_ >= 0) {
+        if (exclusive_) {
+            ::ioctl(fd_, TIOCNXCL);
+            exclusive_ = false;
+        }
         ::close(fd_);
         fd_ = -1;
     }

@@ -4,8 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <fcntl.h>
 #include <future>
+#include <sys/ioctl.h>
+#include <unistd.h>
 #include <vector>
 
 namespace tarvu {
@@ -68,6 +73,40 @@ TEST_F(SerialPortTest, OpenFailuresLeaveNothingOpenAndSayWhy) {
     EXPECT_FALSE(port.IsOpen());
     first.Close();
     EXPECT_EQ(port.Open(pty.DevicePath().c_str(), 19200), 1) << port.LastError();
+}
+
+// The line's exclusive mode outlives a descriptor while the line stays (here the pseudo-
+// terminal's other side is open): it belongs to the port that holds the line, a refused second
+// opener leaves it alone, and closing clears it, or an ordinary user could not open the same
+// line again. The superuser may look past the mode, so the check reads the mode itself.
+TEST_F(SerialPortTest, ExclusiveModeLastsOnlyWhileThePortHoldsTheLine) {
+    const char* path = pty.DevicePath().c_str();
+    const auto probeExclusive = [path](int& exclusive) {
+        const int fd = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            return errno;
+        }
+        const int result = ::ioctl(fd, TIOCGEXCL, &exclusive) == 0 ? 0 : errno;
+        ::close(fd);
+        return result;
+    };
+    cnsSerialPort first;
+    ASSERT_EQ(first.Open(path, 9600), 1) << first.LastError();
+    cnsSerialPort second;
+    EXPECT_EQ(second.Open(path, 9600), 0);
+    int exclusive = 0;
+    const int whileOpen = probeExclusive(exclusive);
+    if (whileOpen == 0) {
+        EXPECT_EQ(exclusive, 1);  // only the superuser gets here
+    } else {
+        EXPECT_EQ(whileOpen, EBUSY) << std::strerror(whileOpen);
+    }
+
+    first.Close();
+    exclusive = 1;
+    ASSERT_EQ(probeExclusive(exclusive), 0);
+    EXPECT_EQ(exclusive, 0);
+    EXPECT_EQ(first.Open(path, 9600), 1) << first.LastError();
 }
 
 TEST_F(SerialPortTest, ReadsWhatWaitsAndTellsAHangUpFromAnEmptyQueue) {
