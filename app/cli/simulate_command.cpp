@@ -172,7 +172,8 @@ void RegisterSimulateCommand(CLI::App& app, int& exitCode) {
                         "(default: from the clock, said on standard error)");
     command
         ->add_option("--count", options->count,
-                     "End after this many received datagrams, once their answers have left")
+                     "End after this many received datagrams (on a serial line with frames: "
+                     "packets), once their answers have left")
         ->check(CLI::Range(uint64_t{1}, uint64_t{1000000000}));
     command->add_flag("--decode", options->decode,
                       "Below every packet a \"...= dev= addr2= type= qual= code= body=\" line "

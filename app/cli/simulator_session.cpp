@@ -187,6 +187,7 @@ void SimulatorSession::OnChunk(const uint8_t* data, size_t n, const UdpPeer& fro
         return plain;
     };
     if (!settings_.frame) {
+        ++counted_;
         const std::vector<uint8_t> plain = plainOf(data, n);
         Trace(data, n, 0, from, 0, &plain);
         OnPacket(data, n, from);
@@ -198,6 +199,7 @@ void SimulatorSession::OnChunk(const uint8_t* data, size_t n, const UdpPeer& fro
     decoder_.Feed(data, n, [&packets](const uint8_t* packet, size_t length) {
         packets.emplace_back(packet, packet + length);
     });
+    counted_ += settings_.serial ? packets.size() : 1;
     for (const std::vector<uint8_t>& packet : packets) {
         const std::vector<uint8_t> plain = plainOf(packet.data(), packet.size());
         Trace(packet.data(), packet.size(), 0, from, 1, &plain);
@@ -215,7 +217,7 @@ bool SimulatorSession::Run(const std::function<bool()>& stop) {
     std::vector<uint8_t> buffer(kMaxDatagram);
     std::vector<scenario::PlannedSend> planned;
     while (!stop()) {
-        const bool counted = settings_.count && received_ >= *settings_.count;
+        const bool counted = settings_.count && counted_ >= *settings_.count;
         if (counted && scheduled_.empty() && held_.empty()) {
             return true;
         }
@@ -272,7 +274,7 @@ bool SimulatorSession::Run(const std::function<bool()>& stop) {
             OnChunk(buffer.data(), static_cast<size_t>(n), from);
             SendDue(Clock::now());
             wait = 0;
-            if (settings_.count && received_ >= *settings_.count) {
+            if (settings_.count && counted_ >= *settings_.count) {
                 break;
             }
         }

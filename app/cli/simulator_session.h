@@ -102,6 +102,9 @@ private:
     Clock::time_point tokensAt_;
 
     uint64_t received_ = 0;
+    // What --count counts: datagrams, but packets on a framed serial line, where a read holds
+    // whatever part of the stream has come so far.
+    uint64_t counted_ = 0;
     uint64_t overLimit_ = 0;
     uint64_t overSchedule_ = 0;
     uint64_t notEncrypted_ = 0;

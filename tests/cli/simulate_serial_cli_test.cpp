@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 namespace tarvu {
 namespace {
 
@@ -37,7 +40,10 @@ TEST(SimulateSerialCli, AnswersFramesOnTheLine) {
     // One request in two pieces: the frame is joined from both.
     const std::vector<uint8_t> request =
         Framed({0x11, 0x05, 0x00, 0x30, 0x10, 0xA3, 0x01, 0x00, 0xD1});
+    // The pause lets the simulator read the first piece alone; --count 1 counts the packet,
+    // not that read.
     ASSERT_TRUE(pty.Write(request.data(), 4, 1000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     ASSERT_TRUE(pty.Write(request.data() + 4, request.size() - 4, 1000));
     const std::vector<uint8_t> reply =
         Framed({0x11, 0x05, 0x00, 0x30, 0x10, 0xC9, 0x01, 0x00, 0xD1});
