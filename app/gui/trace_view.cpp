@@ -37,15 +37,9 @@ TraceView::TraceView(QWidget* parent) : QPlainTextEdit(parent) {
 }
 
 void TraceView::Post(std::string line) {
-    bool first = false;
-    {
-        std::lock_guard<std::mutex> lock(pendingMutex_);
-        first = pending_.empty();
-        pending_.push_back(std::move(line));
-    }
     // Only the line that finds the queue empty wakes the user-interface thread; the others
     // ride along with the drain already scheduled.
-    if (first) {
+    if (intake_.Post(std::move(line))) {
         QMetaObject::invokeMethod(this, &TraceView::ScheduleDrain, Qt::QueuedConnection);
     }
 }
@@ -57,30 +51,14 @@ void TraceView::ScheduleDrain() {
 }
 
 void TraceView::Drain() {
-    std::vector<std::string> batch;
-    {
-        std::lock_guard<std::mutex> lock(pendingMutex_);
-        batch.swap(pending_);
+    const TraceIntake::Taken taken = intake_.Take();
+    if (taken.any) {
+        ShowLines(taken.lineEnds, taken.rewrite);
     }
-    if (batch.empty()) {
-        return;
-    }
-    const bool wasOpen = openLine_;
-    uint64_t lineEnds = 0;
-    for (const std::string& piece : batch) {
-        lineEnds += static_cast<uint64_t>(std::count(piece.begin(), piece.end(), '\n'));
-        if (!piece.empty()) {
-            openLine_ = piece.back() != '\n';
-        }
-    }
-    buffer_.AppendMany(batch);
-    linesTaken_ += lineEnds;
-    // A line left open before or after makes the in-place edit awkward; rewrite instead.
-    ShowLines(lineEnds, wasOpen || openLine_);
 }
 
 void TraceView::ShowLines(uint64_t newLineEnds, bool rewrite) {
-    const std::vector<std::string> lines = buffer_.Lines();
+    const std::vector<std::string> lines = intake_.Buffer().Lines();
     const std::size_t count = lines.size();
     auto joinFrom = [&lines](std::size_t first) {
         QString text;
@@ -98,7 +76,7 @@ void TraceView::ShowLines(uint64_t newLineEnds, bool rewrite) {
     viewport()->setUpdatesEnabled(false);
     if (rewrite || shownLines_ == 0 || newLineEnds >= count) {
         QString text = joinFrom(0);
-        if (openLine_ && !text.isEmpty()) {
+        if (intake_.OpenLine() && !text.isEmpty()) {
             text.chop(1);
         }
         setPlainText(text);
@@ -118,19 +96,14 @@ void TraceView::ShowLines(uint64_t newLineEnds, bool rewrite) {
         cursor.insertText(joinFrom(count - fresh));
         cursor.endEditBlock();
     }
-    shownLines_ = openLine_ ? count - 1 : count;
+    shownLines_ = intake_.OpenLine() ? count - 1 : count;
     ++updateCount_;
-    verticalScrollBar()->setValue(static_cast<int>(buffer_.FirstVisibleLine()));
+    verticalScrollBar()->setValue(static_cast<int>(intake_.Buffer().FirstVisibleLine()));
     viewport()->setUpdatesEnabled(true);  // schedules the repaint
 }
 
 void TraceView::ClearTrace() {
-    {
-        std::lock_guard<std::mutex> lock(pendingMutex_);
-        pending_.clear();
-    }
-    buffer_.Clear();
-    openLine_ = false;
+    intake_.Clear();
     shownLines_ = 0;
     clear();
 }

@@ -5,7 +5,7 @@
 // of lines costs one update of the field per interval while every line still passes through
 // the 200-line store.
 
-#include "trace/trace_buffer.h"
+#include "trace/trace_intake.h"
 
 #include <QPlainTextEdit>
 #include <QTimer>
@@ -32,9 +32,9 @@ public:
     // clear never shows after it.
     void ClearTrace();
 
-    const TraceBuffer& Buffer() const { return buffer_; }
+    const TraceBuffer& Buffer() const { return intake_.Buffer(); }
     // Line ends taken into the buffer since construction: every posted line counts.
-    uint64_t LinesTaken() const { return linesTaken_; }
+    uint64_t LinesTaken() const { return intake_.LinesTaken(); }
     // Number of times the field's text was brought up to date.
     uint64_t UpdateCount() const { return updateCount_; }
 
@@ -43,14 +43,9 @@ private:
     void Drain();
     void ShowLines(uint64_t newLineEnds, bool rewrite);
 
-    std::mutex pendingMutex_;
-    std::vector<std::string> pending_;  // guarded by pendingMutex_
+    TraceIntake intake_;
     QTimer drainTimer_;
-    TraceBuffer buffer_;
-    // The field ends in a line without its line end: the next piece continues it.
-    bool openLine_ = false;
     std::size_t shownLines_ = 0;  // complete lines in the field
-    uint64_t linesTaken_ = 0;
     uint64_t updateCount_ = 0;
 };
 

@@ -62,14 +62,8 @@ void TraceField::Detach() {
 }
 
 void TraceField::Post(std::string line) {
-    bool first = false;
-    {
-        std::lock_guard<std::mutex> lock(pendingMutex_);
-        first = pending_.empty();
-        pending_.push_back(std::move(line));
-    }
     // Only the line that finds the queue empty wakes the dialog; the others ride along.
-    if (first) {
+    if (intake_.Post(std::move(line))) {
         if (HWND dialog = dialog_.load()) {
             ::PostMessageW(dialog, message_, 0, 0);
         }
@@ -97,26 +91,10 @@ void TraceField::OnTimer() {
 }
 
 void TraceField::Drain() {
-    std::vector<std::string> batch;
-    {
-        std::lock_guard<std::mutex> lock(pendingMutex_);
-        batch.swap(pending_);
+    const TraceIntake::Taken taken = intake_.Take();
+    if (taken.any) {
+        ShowLines(taken.lineEnds, taken.rewrite);
     }
-    if (batch.empty()) {
-        return;
-    }
-    const bool wasOpen = openLine_;
-    uint64_t lineEnds = 0;
-    for (const std::string& piece : batch) {
-        lineEnds += static_cast<uint64_t>(std::count(piece.begin(), piece.end(), '\n'));
-        if (!piece.empty()) {
-            openLine_ = piece.back() != '\n';
-        }
-    }
-    buffer_.AppendMany(batch);
-    linesTaken_ += lineEnds;
-    // A line left open before or after makes the in-place edit awkward; rewrite instead.
-    ShowLines(lineEnds, wasOpen || openLine_);
 }
 
 void TraceField::ShowLines(uint64_t newLineEnds, bool rewrite) {
@@ -124,7 +102,7 @@ void TraceField::ShowLines(uint64_t newLineEnds, bool rewrite) {
         return;
     }
     const auto began = std::chrono::steady_clock::now();
-    const std::vector<std::string> lines = buffer_.Lines();
+    const std::vector<std::string> lines = intake_.Buffer().Lines();
     const std::size_t count = lines.size();
 
     // The field changes without painting; it repaints once at the end.
@@ -138,7 +116,7 @@ void TraceField::ShowLines(uint64_t newLineEnds, bool rewrite) {
     DWORD removed = 0;
 
     if (rewrite || shownLines_ == 0 || newLineEnds >= count) {
-        ::SetWindowTextW(edit_, JoinLines(lines, 0, openLine_).c_str());
+        ::SetWindowTextW(edit_, JoinLines(lines, 0, intake_.OpenLine()).c_str());
         removed = selEnd;  // the old selection does not survive a rewrite
     } else {
         // Edit in place rather than rewrite: cut the oldest lines, append the new ones.
@@ -155,10 +133,10 @@ void TraceField::ShowLines(uint64_t newLineEnds, bool rewrite) {
         }
         const int length = ::GetWindowTextLengthW(edit_);
         ::SendMessageW(edit_, EM_SETSEL, static_cast<WPARAM>(length), length);
-        const std::wstring added = JoinLines(lines, count - fresh, openLine_);
+        const std::wstring added = JoinLines(lines, count - fresh, intake_.OpenLine());
         ::SendMessageW(edit_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(added.c_str()));
     }
-    shownLines_ = openLine_ ? count - 1 : count;
+    shownLines_ = intake_.OpenLine() ? count - 1 : count;
     ++updateCount_;
 
     // The selection moves with its text; a selection in text that went is dropped.
@@ -167,7 +145,7 @@ void TraceField::ShowLines(uint64_t newLineEnds, bool rewrite) {
     ::SendMessageW(edit_, EM_SETSEL, start, static_cast<LPARAM>(end));
 
     // The newest three lines at the top: the first visible line is line count - 4.
-    const LRESULT target = static_cast<LRESULT>(buffer_.FirstVisibleLine());
+    const LRESULT target = static_cast<LRESULT>(intake_.Buffer().FirstVisibleLine());
     const LRESULT current = ::SendMessageW(edit_, EM_GETFIRSTVISIBLELINE, 0, 0);
     if (target != current) {
         ::SendMessageW(edit_, EM_LINESCROLL, 0, target - current);
@@ -191,12 +169,7 @@ void TraceField::ShowLines(uint64_t newLineEnds, bool rewrite) {
 }
 
 void TraceField::Clear() {
-    {
-        std::lock_guard<std::mutex> lock(pendingMutex_);
-        pending_.clear();
-    }
-    buffer_.Clear();
-    openLine_ = false;
+    intake_.Clear();
     shownLines_ = 0;
     if (edit_ != nullptr) {
         ::SetWindowTextW(edit_, L"");

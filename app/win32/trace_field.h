@@ -8,7 +8,7 @@
 // through the 200-line store. The field is edited in place (oldest lines cut, new ones appended),
 // and the horizontal position and a selection are kept.
 
-#include "trace/trace_buffer.h"
+#include "trace/trace_intake.h"
 
 #include <atomic>
 #include <cstdint>
@@ -40,9 +40,9 @@ public:
     // never shows after it.
     void Clear();
 
-    const TraceBuffer& Buffer() const { return buffer_; }
+    const TraceBuffer& Buffer() const { return intake_.Buffer(); }
     // Line ends taken into the store since start: every posted line counts.
-    uint64_t LinesTaken() const { return linesTaken_; }
+    uint64_t LinesTaken() const { return intake_.LinesTaken(); }
     // Number of times the field's text was brought up to date, and the time that took.
     uint64_t UpdateCount() const { return updateCount_; }
     // The wait before the next update.
@@ -59,12 +59,8 @@ private:
     UINT_PTR timerId_ = 0;
     bool timerRunning_ = false;
 
-    std::mutex pendingMutex_;
-    std::vector<std::string> pending_;  // guarded by pendingMutex_
-    TraceBuffer buffer_;
-    bool openLine_ = false;       // the field ends in a line without its line end
+    TraceIntake intake_;
     std::size_t shownLines_ = 0;  // complete lines in the field
-    uint64_t linesTaken_ = 0;
     uint64_t updateCount_ = 0;
     uint64_t busyMicroseconds_ = 0;
     UINT intervalMs_ = kDrainIntervalMs;
